@@ -1,0 +1,27 @@
+#pragma once
+// The subcommands of ambrel-q7-cli as a table: each names its arguments, says whether it
+// needs the ECU, and runs with the session and its own arguments. A new subcommand is one
+// function and one row.
+
+#include <QList>
+#include <QStringList>
+
+namespace ambrel::cli {
+
+class TCliSession;
+
+struct TCliCommand {
+    const char* Name;
+    const char* Arguments;
+    const char* Help;
+    bool NeedsEcu;
+    int MinArgs;
+    int MaxArgs;
+    int (*Run)(TCliSession* session, const QStringList& args);
+};
+
+const QList<TCliCommand>& CliCommands();
+const TCliCommand* FindCliCommand(const QString& name);
+QString CliUsage();
+
+} // namespace ambrel::cli

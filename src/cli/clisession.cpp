@@ -1,0 +1,180 @@
+#include "clisession.h"
+
+#include "link/bytequeue.h"
+#include "link/commands.h"
+#include "sim/simserver.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace ambrel::cli {
+
+namespace {
+// A guard against a link that keeps retrying for ever (a line that answers only with
+// corrupt frames): nothing in the protocol takes this long.
+constexpr int kDeadlineMs = 60000;
+
+// Waits for the outcome of one request.
+class TWaiter final : public TConsumerInterface {
+public:
+    explicit TWaiter(QEventLoop& loop) : m_loop(loop) {}
+    void OnReply(const TFrame& reply) override { Finish(TExchangeResult::TOutcome::Reply, reply); }
+    void OnFailure() override { Finish(m_refused ? TExchangeResult::TOutcome::Refused : TExchangeResult::TOutcome::Failed); }
+    void OnTimeout() override { Finish(TExchangeResult::TOutcome::TimedOut); }
+    void MarkRefused() { m_refused = true; }
+    bool Done() const { return m_done; }
+    TExchangeResult Result() const { return m_result; }
+
+private:
+    void Finish(TExchangeResult::TOutcome outcome, const TFrame& reply = {}) {
+        if (m_done)
+            return;
+        m_done = true;
+        m_result.Outcome = outcome;
+        m_result.Reply = reply;
+        m_loop.quit();
+    }
+    QEventLoop& m_loop;
+    TExchangeResult m_result;
+    bool m_done = false;
+    bool m_refused = false;
+};
+} // namespace
+
+QTextStream& TCliSession::Err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+QTextStream& TCliSession::Out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+TCliSession::TCliSession(const TSessionOptions& options, QObject* parent) : QObject(parent), m_options(options) {
+    m_link = std::make_unique<TLinkManager>(m_port, m_directory);
+    connect(m_link.get(), &TLinkManager::StatusText, this, [this](int panel, const QString& text) {
+        if (panel == 0)
+            m_lastStatus = text;
+        if (m_options.Verbose && !text.isEmpty())
+            Err() << "status: " << text << Qt::endl;
+    });
+    connect(m_link.get(), &TLinkManager::ComMessage, this, [this](const QString& text) {
+        if (m_options.Verbose)
+            Err() << "link: " << text << Qt::endl;
+    });
+}
+
+TCliSession::~TCliSession() {
+    m_link->Shutdown();
+}
+
+int TCliSession::Connect() {
+    QString port = m_options.Port;
+    if (m_options.Simulated) {
+        m_sim = std::make_unique<sim::TSimServer>();
+        QString error;
+        if (!m_sim->Start(&error)) {
+            Err() << "error: cannot start the simulated ECU: " << error << Qt::endl;
+            return exitFailure;
+        }
+        port = m_sim->DeviceName();
+    }
+    if (port.isEmpty()) {
+        Err() << "error: no port given (use --port NAME or --sim)" << Qt::endl;
+        return exitUsage;
+    }
+    m_link->Start(port, true);
+    if (!m_port.IsOpen() || m_link->PortName() != port) {
+        Err() << "error: cannot open " << port << ": " << m_port.ErrorString() << Qt::endl;
+        return exitNoAnswer;
+    }
+
+    QEventLoop loop;
+    int result = -1;
+    bool strategy = false, ident = false;
+    const auto check = [&] {
+        if (m_link->ECUisConnected() && strategy && ident) {
+            result = exitOk;
+            loop.quit();
+        }
+    };
+    auto c1 = connect(m_link.get(), &TLinkManager::StrategyReported, this, [&](int, bool) { strategy = true; check(); });
+    auto c2 = connect(m_link.get(), &TLinkManager::IdentificationChanged, this, [&] { ident = true; check(); });
+    auto c3 = connect(m_link.get(), &TLinkManager::ConnectionCheckFailed, this, [&] {
+        result = exitNoAnswer;
+        loop.quit();
+    });
+    // A connection that is lost while the strategy or identification is awaited.
+    auto c4 = connect(m_link.get(), &TLinkManager::EcuDisconnected, this, [&] {
+        result = exitNoAnswer;
+        loop.quit();
+    });
+    // The link's own answers arrive through the posted delivery; a refusal of either ends it.
+    auto c5 = connect(m_link.get(), &TLinkManager::NackReceived, this, [&](quint16 code) {
+        if (code == cmdReadIdent || code == cmdStrategy || code == cmdCheckConnection) {
+            result = exitRefused;
+            Err() << "error: the ECU refused " << CommandName(code) << " (NACK)" << Qt::endl;
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(kDeadlineMs, &loop, [&] {
+        result = exitNoAnswer;
+        loop.quit();
+    });
+    m_link->CheckConnection();
+    loop.exec();
+    for (const auto& c : {c1, c2, c3, c4, c5})
+        disconnect(c);
+    if (result == exitNoAnswer)
+        Err() << "error: the ECU does not answer on " << port << " ("
+              << (m_lastStatus.isEmpty() ? QStringLiteral("no answer") : m_lastStatus) << ")" << Qt::endl;
+    return result;
+}
+
+TExchangeResult TCliSession::Exchange(const QByteArray& payload, quint8 flag) {
+    QEventLoop loop;
+    TWaiter waiter(loop);
+    const quint16 code = PayloadCode(payload);
+    auto nack = connect(m_link.get(), &TLinkManager::NackReceived, this, [&](quint16 refused) {
+        if (refused == code)
+            waiter.MarkRefused();
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(kDeadlineMs);
+    if (m_link->SendCommand(payload, &waiter, flag) && !waiter.Done())
+        loop.exec();
+    disconnect(nack);
+    if (!waiter.Done()) {
+        // Not queued, or the deadline passed: take the request back so nobody calls the
+        // waiter after it is gone.
+        m_link->FlushLink();
+        TExchangeResult r;
+        r.Outcome = TExchangeResult::TOutcome::TimedOut;
+        return r;
+    }
+    return waiter.Result();
+}
+
+int TCliSession::ReportFailure(const TExchangeResult& result, const QByteArray& payload) {
+    const quint16 code = PayloadCode(payload);
+    const QString name = CommandName(code).isEmpty() ? QStringLiteral("command 0x") + HexWord(code)
+                                                     : CommandName(code);
+    switch (result.Outcome) {
+    case TExchangeResult::TOutcome::Reply:
+        return exitOk;
+    case TExchangeResult::TOutcome::Refused:
+        Err() << "error: the ECU refused " << name << " (NACK)" << Qt::endl;
+        return exitRefused;
+    case TExchangeResult::TOutcome::Failed:
+    case TExchangeResult::TOutcome::TimedOut:
+        break;
+    }
+    Err() << "error: no answer to " << name << " on " << PortLabel() << Qt::endl;
+    return exitNoAnswer;
+}
+
+} // namespace ambrel::cli

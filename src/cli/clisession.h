@@ -1,0 +1,68 @@
+#pragma once
+// One run of the command-line workbench: the port (a named device, or the simulated ECU
+// started in-process on a pseudo-terminal), the link manager with its 10 ms tick, and
+// blocking helpers that run the event loop until the ECU has answered. Subcommands use
+// these and nothing else, so every subcommand speaks through the same link core as the
+// workbench window.
+
+#include "link/frame.h"
+#include "link/linkmanager.h"
+#include "link/qtserialport.h"
+
+#include <QString>
+#include <QTextStream>
+#include <memory>
+
+namespace ambrel::sim {
+class TSimServer;
+}
+
+namespace ambrel::cli {
+
+// Exit statuses of the program.
+enum TExitCode { exitOk = 0, exitFailure = 1, exitUsage = 2, exitNoAnswer = 3, exitRefused = 4 };
+
+struct TExchangeResult {
+    enum class TOutcome { Reply, Refused, Failed, TimedOut };
+    TOutcome Outcome = TOutcome::Failed;
+    TFrame Reply;
+    bool Ok() const { return Outcome == TOutcome::Reply; }
+};
+
+struct TSessionOptions {
+    QString Port;       // device to open
+    bool Simulated = false; // start the simulated ECU in-process
+    bool Verbose = false;   // link status texts and messages on stderr
+};
+
+class TCliSession : public QObject {
+    Q_OBJECT
+public:
+    explicit TCliSession(const TSessionOptions& options, QObject* parent = nullptr);
+    ~TCliSession() override;
+
+    // Opens the port and waits for the ECU's first answer and for the link's own strategy
+    // and identification answers. Returns exitOk or the status to end with (message on stderr).
+    int Connect();
+    // Sends one request and waits for its outcome.
+    TExchangeResult Exchange(const QByteArray& payload, quint8 flag = 0);
+    // Exit status and stderr line for a request that did not get its answer.
+    int ReportFailure(const TExchangeResult& result, const QByteArray& payload);
+
+    TLinkManager& Link() { return *m_link; }
+    sim::TSimServer* Simulator() { return m_sim.get(); }
+    QString PortLabel() const { return m_link->PortLabel(); }
+
+    static QTextStream& Err();
+    static QTextStream& Out();
+
+private:
+    TSessionOptions m_options;
+    std::unique_ptr<sim::TSimServer> m_sim;
+    TQtSerialPort m_port;
+    TSystemPortDirectory m_directory;
+    std::unique_ptr<TLinkManager> m_link;
+    QString m_lastStatus;
+};
+
+} // namespace ambrel::cli

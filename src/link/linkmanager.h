@@ -1,0 +1,207 @@
+#pragma once
+// The link manager owns the serial port and everything that happens over time on the link:
+// the 10 ms master tick that drives the exchange engine and every periodic poll, packet
+// capture, the traffic log, the connection watchdog, following the USB cable to its port,
+// line errors, and the short boot-monitor mode after an ECU reset.
+//
+// Time comes only from Tick() (the app's precise QTimer calls it every 10 ms; tests call
+// it by hand) and bytes only from the TSerialPort. Nothing here blocks or spins a nested
+// event loop: the one deferred step, handing a reply to its consumer after the request has
+// left the queue, is a call posted to this object's event loop.
+//
+// Upward calls (status bar, communication list, the connecting sequence of the other
+// layers, timed messages) are signals; what the link reads of the layers above goes
+// through the small interfaces of pollhooks.h.
+
+#include "frame.h"
+#include "pollhooks.h"
+#include "serialport.h"
+#include "trafficlog.h"
+#include "txqueue.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace ambrel {
+
+class TLinkManager : public QObject, public TConsumerInterface {
+    Q_OBJECT
+public:
+    // Exchange engine and periodic counters, in 10 ms ticks.
+    static constexpr int kReplyTicks = 47;
+    static constexpr int kPacing = 5;
+    static constexpr int kMaxTransmissions = 3;
+    static constexpr int kNotCountedPenalty = 20;
+    static constexpr int kCaptureTimeoutTicks = 220;
+    static constexpr int kMonitorTicks = 401;
+    static constexpr int kAcquisitionFast = 9;
+    static constexpr int kAcquisitionSlow = 15;
+    static constexpr int kMapRefreshReload = 200;
+    static constexpr int kDtcStatusReload = 207;
+    static constexpr int kWatchdogReload = 202;
+    static constexpr int kCountersReload = 6001;
+    static constexpr int kNormalBaud = 9600;
+    static constexpr int kMonitorBaud = 38400;
+
+    TLinkManager(TSerialPort& port, TPortDirectory& directory, QObject* parent = nullptr);
+    ~TLinkManager() override;
+
+    // Start-up: port list, port choice (the stored one, or `portOverride` when given),
+    // open, polling on. With `runTimer` the 10 ms master tick runs from a precise QTimer;
+    // tests leave it off and call Tick() themselves.
+    void Start(const QString& portOverride = {}, bool runTimer = true);
+    // Program exit: polling off, tick off, queue cleared (waiting requesters fail), port closed.
+    void Shutdown();
+
+    void Tick();
+
+    // The only way to talk to the ECU. SendCommand puts a connection check in front while the
+    // ECU is not connected. Both return false when the request was not queued (queue disabled
+    // or full); a full queue also tells the consumer OnFailure from the event loop.
+    bool SendCommand(const QByteArray& payload, TConsumerInterface* consumer = nullptr, quint8 flag = 0);
+    bool QueueCommand(const QByteArray& payload, TConsumerInterface* consumer = nullptr, quint8 flag = 0);
+    // Queues a connection check now instead of waiting for the watchdog.
+    void CheckConnection();
+
+    TTXQueue& Queue() { return m_queue; }
+    TTrafficLog& Log() { return m_log; }
+
+    bool ECUisConnected() const { return m_connected; }
+    void SetECUisConnected(bool connected);
+
+    int EcuFamily() const { return m_ecuFamily; }
+    int FirmwareMajor() const { return m_firmwareMajor; }
+    int HardwareVersion() const { return m_hardwareVersion; }
+    int FirmwareRelease() const { return m_firmwareRelease; }
+    QString Identification() const { return m_identification; }
+    // The strategy last reported by the ECU: 0 Slave, 1 Compensated, -1 not yet known.
+    int ReportedStrategy() const { return m_reportedStrategy; }
+    void ParseIdentification(const QByteArray& text);
+
+    bool ScanCOM() const { return m_scanCom; }
+    void SetScanCOM(bool on) { m_scanCom = on; }
+    // The port in use ("COM3", "/dev/ttyUSB0"); empty when there is none.
+    QString PortName() const { return m_portName; }
+    // The Windows port number, 0 for none or for a port that is not named COMn.
+    int PortNumber() const;
+    // How the port is named in texts: "COM3" on Windows, the device name elsewhere.
+    QString PortLabel() const { return m_portName; }
+    QStringList PortList() const { return m_portList; }
+    void ReadPortList();
+    // The user picked a port: the link forgets the ECU, moves and stores the choice.
+    void ChangePort(const QString& name);
+
+    void FlushLink();
+    void StartPolling();
+    void StopPolling();
+    bool Polling() const { return m_polling; }
+    void ResetECU();
+    bool InBootMonitor() const { return m_bootMonitor; }
+    void SavePort();
+    void PortFailure(const QString& error, bool ioError);
+
+    void SetAcquisitionModes(TAcquisitionModes* modes);
+    void SetMapRefreshControl(TMapRefreshControl* control);
+    void SetObdPoll(TObdPoll* poll) { m_obd = poll; }
+    TAcquisitionModes& AcquisitionModes() { return *m_modes; }
+
+    // TConsumerInterface, for the link's own requests.
+    void OnReply(const TFrame& reply) override;
+    void OnFailure() override {}
+    void OnTimeout() override;
+
+    // State of the exchange engine, for tests and the log window.
+    int ReplyTimer() const { return m_replyTimer; }
+    int MonitorCounter() const { return m_monitorCounter; }
+    bool CaptureEnabled() const { return m_captureEnabled; }
+    // Runs the reply deliveries that are waiting on the event loop (tests).
+    void DeliverPendingReplies();
+
+signals:
+    void StatusText(int panel, const QString& text);
+    // A line for the diagnostics window's communication list.
+    void ComMessage(const QString& text);
+    // The ECU refused the request with this code (it also hears OnFailure).
+    void NackReceived(quint16 requestCode);
+    void QueuedCountChanged(int count);
+    // The ECU has just answered; the link has queued its strategy query and identification.
+    // The other layers queue their part of the connecting sequence from here, in the order
+    // they are connected: solenoid reset, configuration read, block 1, counters.
+    void EcuConnected();
+    void EcuDisconnected();
+    // A connection check went unanswered three times.
+    void ConnectionCheckFailed();
+    void IdentificationChanged();
+    // The ECU told its strategy (0 Slave, 1 Compensated); `announced` for a user's selection.
+    void StrategyReported(int strategyFlag, bool announced);
+    void ConnectionCheckAnswered();
+    void PortChanged(const QString& portLabel);
+    void PortMenuChanged();
+    void AutoScanLoaded(bool on);
+    void ErrorBox(const QString& text);
+    void TimedMessage(const QString& text, int milliseconds);
+    void BootMonitorChanged(bool active);
+    // The acquisition poll ran; `meters` when the meters window's display step is due too.
+    void AcquisitionStep(bool meters);
+    void DtcStatusDue();
+    void CountersDue();
+
+private:
+    void OnBytes(const QByteArray& bytes);
+    void OnLineError(TLineError kind, bool lineBreak);
+    void OnPortFailed(const QString& error, bool ioError);
+    void HandlePacket(const QByteArray& packet);
+    void HandleTimeout();
+    void CaptureTimeout();
+    void Transmit();
+    void SendHead();
+    void SetCaptureEnabled(bool on);
+    bool OpenPort();
+    bool FlushPort();
+    void AcquisitionPoll();
+    void Watchdog();
+    void EnterBootMonitor();
+    void LeaveBootMonitor();
+    void Deliver(TConsumerInterface& consumer, const TFrame& reply);
+    void FailHeadAndRest();
+    QString NotConnectedText() const;
+    bool HasPort() const { return !m_portName.isEmpty(); }
+
+    TSerialPort& m_port;
+    TPortDirectory& m_directory;
+    TTXQueue m_queue;
+    TTrafficLog m_log;
+    QTimer m_masterTimer;
+    TPacketCapture m_capture;
+    TSimpleAcquisitionModes m_ownModes;
+    TSimpleMapRefresh m_ownMapRefresh;
+    TAcquisitionModes* m_modes = &m_ownModes;
+    TMapRefreshControl* m_mapRefresh = &m_ownMapRefresh;
+    TObdPoll* m_obd = nullptr;
+
+    QString m_portName;
+    QStringList m_portList;
+    QString m_identification;
+    bool m_connected = false;
+    bool m_scanCom = false;
+    bool m_polling = false;
+    bool m_captureEnabled = false;
+    bool m_bootMonitor = false;
+    int m_replyTimer = -1;
+    int m_pacing = kPacing;
+    int m_captureTicks = 0;
+    int m_monitorCounter = -1;
+    int m_acquisitionCounter = kAcquisitionSlow;
+    int m_mapRefreshCounter = kMapRefreshReload;
+    int m_dtcStatusCounter = kDtcStatusReload;
+    int m_watchdogCounter = kWatchdogReload;
+    int m_countersCounter = kCountersReload;
+    int m_previousCount = 0;
+    int m_ecuFamily = 1;
+    int m_firmwareMajor = 1;
+    int m_hardwareVersion = 5;
+    int m_firmwareRelease = 15;
+    int m_reportedStrategy = -1;
+};
+
+} // namespace ambrel

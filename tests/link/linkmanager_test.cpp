@@ -1,0 +1,551 @@
+#include "link/commands.h"
+#include "link/linkmanager.h"
+#include "link/registry.h"
+#include "support/fakeport.h"
+
+#include "support/qtprinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace ambrel;
+using ambrel::test::TFakePortDirectory;
+using ambrel::test::TFakeSerialPort;
+
+namespace {
+
+struct TRecorder final : TConsumerInterface {
+    QStringList events;
+    QList<quint8> flags;
+    void OnReply(const TFrame& reply) override {
+        events << QStringLiteral("reply %1").arg(HexWord(reply.Code()));
+        flags << reply.Flag;
+    }
+    void OnFailure() override { events << "failure"; }
+    void OnTimeout() override { events << "timeout"; }
+};
+
+class LinkManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegWriteInteger(kSettingsKey, "COM_Port", 0);
+        RegWriteString(kSettingsKey, "COM_PortName", "");
+        RegWriteBool(kSettingsKey, "COM_Autoscan", false);
+        dir.Ports = {"COM1", "COM3"};
+        QObject::connect(&link, &TLinkManager::StatusText, [this](int panel, const QString& text) {
+            (panel == 0 ? panel0 : panel1) << text;
+        });
+        QObject::connect(&link, &TLinkManager::ComMessage, [this](const QString& text) { com << text; });
+        QObject::connect(&link, &TLinkManager::TimedMessage,
+                         [this](const QString& text, int ms) { timed << QStringLiteral("%1/%2").arg(text).arg(ms); });
+        QObject::connect(&link, &TLinkManager::ErrorBox, [this](const QString& text) { errors << text; });
+    }
+    // No Shutdown() here: it tells waiting requesters, and a test's own ones are gone by now.
+
+    void Start(const QString& portName = "COM3") { link.Start(portName, false); }
+    void Tick(int n = 1) {
+        for (int i = 0; i < n; ++i)
+            link.Tick();
+    }
+    // Ticks until the port has seen `count` writes in all; returns the ticks taken.
+    int TickUntilWritten(qsizetype count, int limit = 1000) {
+        int ticks = 0;
+        while (port.Written.size() < count && ticks < limit) {
+            link.Tick();
+            ++ticks;
+        }
+        return ticks;
+    }
+    void Reply(quint16 requestCode, const QByteArray& data = {}, int fragment = 0) {
+        port.FeedPayload(MakePayload(ReplyCodeFor(requestCode), data), fragment);
+        link.DeliverPendingReplies();
+    }
+    // Answers the connection check and lets the connecting sequence be queued.
+    void Connect() {
+        link.CheckConnection();
+        TickUntilWritten(port.Written.size() + 1);
+        Reply(cmdCheckConnection);
+    }
+
+    // Connected, with the periodic polls off so that only the test's requests go out.
+    void ConnectQuietly() {
+        Connect();
+        link.FlushLink();
+        link.StopPolling();
+        port.Written.clear();
+    }
+
+    TFakeSerialPort port;
+    TFakePortDirectory dir;
+    TLinkManager link{port, dir};
+    QStringList panel0, panel1, com, timed, errors;
+};
+
+} // namespace
+
+TEST_F(LinkManagerTest, WaitingHeadLeavesWithinSixTicksAndSilenceTimesOutAfterThreeTransmissions) {
+    Start();
+    TRecorder head, behind;
+    link.QueueCommand(Payload::Plain(cmdCheckConnection), &head);
+    link.QueueCommand(Payload::Plain(cmdReadIdent), &behind);
+    link.QueueCommand(Payload::Plain(cmdReadIdent), &behind);
+
+    QList<int> sentAt;
+    for (int tick = 1; tick <= 200 && head.events.isEmpty(); ++tick) {
+        const auto before = port.Written.size();
+        link.Tick();
+        if (port.Written.size() > before)
+            sentAt << tick;
+    }
+    // The first retransmission leaves 47 ticks after the first transmission; the second 48
+    // after that, because the time-out tick reloads the timer without counting itself.
+    EXPECT_EQ(sentAt, (QList<int>{6, 53, 101}));
+    EXPECT_EQ(port.WrittenCodes(), (QList<quint16>{0x0007, 0x0007, 0x0007}));
+    EXPECT_EQ(head.events, QStringList{"timeout"});
+    EXPECT_EQ(behind.events, (QStringList{"failure", "failure"}));
+    EXPECT_TRUE(link.Queue().IsEmpty());
+    EXPECT_TRUE(link.Queue().Enabled());
+    EXPECT_FALSE(link.ECUisConnected());
+    EXPECT_TRUE(panel0.contains("ECU not connected on COM3"));
+    EXPECT_EQ(panel1.last(), "");
+}
+
+TEST_F(LinkManagerTest, FirstGoodAnswerConnectsAndQueuesTheConnectingSequenceInOrder) {
+    Start();
+    // The other layers add their part of the sequence when the link says it connected.
+    QObject::connect(&link, &TLinkManager::EcuConnected, [this] {
+        link.SendCommand(Payload::SolenoidDisable(false));
+        for (int block = 1; block <= kBlockCount; ++block) {
+            link.SendCommand(Payload::ReadBlock(block, 1), nullptr, 1);
+            if (IsBankedBlock(block))
+                link.SendCommand(Payload::ReadBlock(block, 2), nullptr, 1);
+        }
+        link.SendCommand(Payload::ReadBlock(1, 1));
+        link.SendCommand(Payload::CountersRead());
+    });
+    TRecorder early;
+    link.SendCommand(Payload::Plain(cmdReadFreezeFrame), &early); // puts a check in front
+    EXPECT_EQ(link.Queue().Count(), 2);
+    Tick(6);
+    ASSERT_EQ(port.WrittenCodes(), QList<quint16>{0x0007});
+    Reply(cmdCheckConnection);
+    EXPECT_TRUE(link.ECUisConnected());
+    EXPECT_EQ(early.events, QStringList{"failure"}); // connecting clears what waited
+    EXPECT_EQ(link.Queue().Count(), 2 + 1 + 16 + 1 + 1);
+    EXPECT_EQ(RegReadInteger(kSettingsKey, "COM_Port"), 3);
+
+    // Answer every request in turn and record what went out.
+    QList<QByteArray> sent;
+    while (!link.Queue().IsEmpty()) {
+        TickUntilWritten(port.Written.size() + 1);
+        const QByteArray frame = port.Frames().last();
+        if (FrameCode(frame) != cmdReadStatusMin) // the status poll runs once connected
+            sent << frame.mid(4, frame.size() - 7); // the payload: code and data
+        Reply(FrameCode(frame), FrameCode(frame) == cmdStrategy ? QByteArray("\x01", 1) : QByteArray());
+    }
+    QList<QByteArray> expected = {Payload::Strategy(Payload::TStrategyRequest::Query), Payload::Plain(cmdReadIdent),
+                                  Payload::SolenoidDisable(false)};
+    for (int block = 1; block <= kBlockCount; ++block) {
+        expected << Payload::ReadBlock(block, 1);
+        if (IsBankedBlock(block))
+            expected << Payload::ReadBlock(block, 2);
+    }
+    expected << Payload::ReadBlock(1, 1) << Payload::CountersRead();
+    ASSERT_EQ(sent.size(), expected.size());
+    for (qsizetype i = 0; i < sent.size(); ++i)
+        EXPECT_EQ(sent[i].toHex(' '), expected[i].toHex(' ')) << i;
+    EXPECT_EQ(link.ReportedStrategy(), 0);
+}
+
+TEST_F(LinkManagerTest, CheckConnectionGoesInFrontOnlyWhenNeeded) {
+    Start();
+    struct Case {
+        const char* what;
+        QList<QByteArray> sends;
+        QList<quint16> queued;
+    };
+    const Case cases[] = {
+        {"plain request", {Payload::Plain(cmdReadIdent)}, {0x0007, 0x0006}},
+        {"check already waiting", {Payload::Plain(cmdReadIdent), Payload::Plain(cmdReadStatus)}, {0x0007, 0x0006, 0x0003}},
+        {"a check itself", {Payload::Plain(cmdCheckConnection)}, {0x0007}},
+        {"a reset", {Payload::ResetECU()}, {0x0008}},
+    };
+    for (const Case& c : cases) {
+        link.FlushLink();
+        for (const QByteArray& p : c.sends)
+            link.SendCommand(p);
+        EXPECT_EQ(link.Queue().Count(), c.queued.size()) << c.what;
+        EXPECT_EQ(link.Queue().HeadFrame()->Code(), c.queued.first()) << c.what;
+        for (quint16 code : c.queued)
+            EXPECT_TRUE(link.Queue().Contains(code)) << c.what;
+    }
+}
+
+TEST_F(LinkManagerTest, ExchangeEdgeCases) {
+    Start();
+    ConnectQuietly();
+
+    // NACK ends the request at once; the next one leaves on a later tick.
+    TRecorder a, b;
+    link.SendCommand(Payload::Plain(cmdReadIdent), &a);
+    link.SendCommand(Payload::Plain(cmdReadComErrors), &b, 1);
+    TickUntilWritten(1);
+    port.FeedPayload(MakePayload(replyNack));
+    EXPECT_EQ(a.events, QStringList{"failure"});
+    EXPECT_EQ(com.last(), "NACK received to command 0x0006");
+    EXPECT_EQ(port.Written.size(), 1);
+    EXPECT_GE(TickUntilWritten(2), 1);
+    // The flag travels with the reply.
+    Reply(cmdReadComErrors, QByteArray("\x01\x00", 2));
+    EXPECT_EQ(b.events, QStringList{"reply FFFA"});
+    EXPECT_EQ(b.flags, QList<quint8>{1});
+
+    // Echo: the modem message, an unexpected answer, and the head goes again on expiry.
+    TRecorder c;
+    port.Written.clear();
+    link.SendCommand(Payload::Plain(cmdReadIdent), &c);
+    TickUntilWritten(1);
+    port.Feed(port.Written.last());
+    EXPECT_EQ(panel0.last(), "ERROR: modem on COM3");
+    EXPECT_EQ(com.last(), "Unespected answer to command 0x0006");
+    EXPECT_EQ(TickUntilWritten(2), 47);
+    Reply(cmdReadIdent, "WUX-04 1.4.12 K35F62T9");
+    EXPECT_EQ(c.events, QStringList{"reply FFF9"});
+
+    // A corrupt reply is not counted: four corrupt answers and then a good one still succeed.
+    TRecorder d;
+    port.Written.clear();
+    link.SendCommand(Payload::Plain(cmdReadFreezeFrame), &d);
+    for (int attempt = 1; attempt <= 4; ++attempt) {
+        TickUntilWritten(attempt);
+        QByteArray bad = BuildFrame(MakePayload(ReplyCodeFor(cmdReadFreezeFrame), "abc"));
+        bad[bad.size() - 3] = char(bad[bad.size() - 3] + 1);
+        port.Feed(bad);
+        EXPECT_EQ(com.last(), "Checksum error in incoming frame, command 0x001A");
+    }
+    TickUntilWritten(5);
+    Reply(cmdReadFreezeFrame, "abc");
+    EXPECT_EQ(d.events, QStringList{"reply FFE5"});
+    EXPECT_EQ(port.Written.size(), 5);
+
+    // The ECU saw a bad checksum: reported, and the head goes again when the timer expires.
+    TRecorder e;
+    port.Written.clear();
+    link.SendCommand(Payload::Plain(cmdReadComErrors), &e);
+    TickUntilWritten(1);
+    port.FeedPayload(MakePayload(replyBadChecksum));
+    EXPECT_EQ(com.last(), "Checksum error in outgoing frame, command 0x0005");
+    EXPECT_EQ(TickUntilWritten(2), 47);
+    Reply(cmdReadComErrors);
+    EXPECT_EQ(e.events, QStringList{"reply FFFA"});
+}
+
+TEST_F(LinkManagerTest, IncompleteAnswersAreNotCountedExceptForBlockWrites) {
+    Start();
+    ConnectQuietly();
+    const int flushesBefore = port.FlushCount;
+
+    TRecorder reader;
+    link.SendCommand(Payload::Plain(cmdReadIdent), &reader);
+    TickUntilWritten(1);
+    port.Feed(QByteArray::fromHex("fe0102fe"));
+    EXPECT_EQ(com.last(), "Incoming frame incomplete, command 0x0006");
+    EXPECT_GT(port.FlushCount, flushesBefore);
+    EXPECT_EQ(TickUntilWritten(2), 47 + 20);
+    EXPECT_EQ(link.Queue().HeadFrame()->SendCount, 1);
+    Reply(cmdReadIdent, "WUX-04 1.4.12 K35F62T9");
+    EXPECT_EQ(reader.events, QStringList{"reply FFF9"});
+
+    TRecorder writer;
+    port.Written.clear();
+    link.SendCommand(Payload::WriteBlock(QByteArray(25, '\x02')), &writer);
+    TickUntilWritten(1);
+    port.Feed(QByteArray::fromHex("fe0102fe"));
+    EXPECT_EQ(writer.events, QStringList{"failure"});
+    EXPECT_TRUE(link.Queue().IsEmpty());
+    EXPECT_EQ(link.ReplyTimer(), -1);
+}
+
+TEST_F(LinkManagerTest, RepliesArriveInFragmentsAndConsumersMayQueueFromOnReply) {
+    Start();
+    ConnectQuietly();
+    struct TChain final : TConsumerInterface {
+        TLinkManager* link = nullptr;
+        int replies = 0;
+        void OnReply(const TFrame&) override {
+            ++replies;
+            EXPECT_TRUE(link->Queue().Enabled());
+            if (replies == 1) {
+                EXPECT_TRUE(link->QueueCommand(Payload::Plain(cmdReadIdent), this));
+            }
+        }
+        void OnFailure() override {}
+        void OnTimeout() override {}
+    } chain;
+    chain.link = &link;
+    link.QueueCommand(Payload::Plain(cmdReadIdent), &chain);
+    TickUntilWritten(1);
+    Reply(cmdReadIdent, "WUX-04 1.4.12 K35F62T9", 3);
+    EXPECT_EQ(chain.replies, 1);
+    EXPECT_EQ(link.Queue().Count(), 1);
+    TickUntilWritten(2);
+    Reply(cmdReadIdent, "WUX-04 1.4.12 K35F62T9", 1);
+    EXPECT_EQ(chain.replies, 2);
+}
+
+TEST_F(LinkManagerTest, IdentificationParsing) {
+    Start();
+    struct Case {
+        const char* text;
+        int family, major, hardware, release;
+        const char* panel; // nullptr: no panel text
+    };
+    const Case cases[] = {
+        {"WUX-04 1.4.12 K35F62T9", 0, 1, 4, 12, " WUX-04 connected on COM3    HW: 4    FW: 1.4.12    K35F62T9"},
+        {"Q7 ECU 1.2.7 B1", 1, 1, 3, 7, " Q7 ECU connected on COM3    HW: 3    FW: 1.2.7    B1"},
+        {"WUX-04 2.x.9 T", 0, 2, 3, 7, " WUX-04 connected on COM3    HW: 3    FW: 2.x.9    T"},
+        {"XYZ nodots here", 1, 2, 3, 7, nullptr},
+        {"too short", 1, 2, 3, 7, nullptr},
+    };
+    for (const Case& c : cases) {
+        panel0.clear();
+        link.ParseIdentification(c.text);
+        EXPECT_EQ(link.EcuFamily(), c.family) << c.text;
+        EXPECT_EQ(link.FirmwareMajor(), c.major) << c.text;
+        EXPECT_EQ(link.HardwareVersion(), c.hardware) << c.text;
+        EXPECT_EQ(link.FirmwareRelease(), c.release) << c.text;
+        if (c.panel) {
+            EXPECT_EQ(panel0, QStringList{c.panel}) << c.text;
+        } else {
+            EXPECT_TRUE(panel0.isEmpty()) << c.text;
+        }
+    }
+}
+
+TEST_F(LinkManagerTest, WatchdogChecksEveryPeriodOnlyWhileDisconnected) {
+    Start();
+    QList<int> checks;
+    for (int tick = 1; tick <= 3 * 203; ++tick) {
+        const int before = link.Queue().Count();
+        link.Tick();
+        if (link.Queue().Count() > before)
+            checks << tick;
+    }
+    EXPECT_EQ(checks.first(), 203);
+    EXPECT_TRUE(checks.contains(406));
+
+    Connect();
+    ASSERT_TRUE(link.ECUisConnected());
+    link.FlushLink();
+    link.AcquisitionModes().SetStatusUpdate(false);
+    const int before = link.Queue().Count();
+    for (int tick = 0; tick < 203; ++tick)
+        link.Tick();
+    EXPECT_FALSE(link.Queue().Contains(cmdCheckConnection));
+    EXPECT_EQ(link.Queue().Count(), before);
+}
+
+TEST_F(LinkManagerTest, AutoScanFollowsTheCableOnlyWhileDisconnected) {
+    RegWriteBool(kSettingsKey, "COM_Autoscan", true);
+    Start();
+    ASSERT_TRUE(link.ScanCOM());
+    dir.Cable = "COM5";
+    Tick(203);
+    EXPECT_EQ(link.PortName(), "COM5");
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.Name(), "COM5");
+    EXPECT_TRUE(panel0.contains("Auto-scan on COM5"));
+
+    Connect();
+    link.FlushLink();
+    link.AcquisitionModes().SetStatusUpdate(false);
+    dir.Cable = "COM8";
+    Tick(203);
+    EXPECT_TRUE(link.ECUisConnected());
+    EXPECT_EQ(link.PortName(), "COM5");
+}
+
+TEST_F(LinkManagerTest, ResetEntersBootMonitorUntilStartApplication) {
+    Start();
+    Connect();
+    link.FlushLink();
+    link.AcquisitionModes().SetStatusUpdate(true);
+    link.ResetECU();
+    EXPECT_FALSE(link.AcquisitionModes().StatusUpdate());
+    TickUntilWritten(port.Written.size() + 1);
+    EXPECT_EQ(port.WrittenCodes().last(), cmdResetECU);
+    Reply(cmdResetECU);
+    EXPECT_TRUE(link.InBootMonitor());
+    EXPECT_EQ(port.Baud, 38400);
+    EXPECT_EQ(port.StopBits, 2);
+    EXPECT_FALSE(link.Queue().Enabled());
+    port.Feed("\r\nBoot 2.1\r\nStart Appli");
+    Tick(1);
+    EXPECT_TRUE(link.InBootMonitor());
+    port.Feed("cation\r\n");
+    Tick(1);
+    EXPECT_FALSE(link.InBootMonitor());
+    EXPECT_EQ(port.Baud, 9600);
+    EXPECT_EQ(port.StopBits, 1);
+    EXPECT_TRUE(link.Queue().Enabled());
+    EXPECT_TRUE(link.AcquisitionModes().StatusUpdate());
+    EXPECT_EQ(timed, QStringList{"ECU resetted/500"});
+    EXPECT_TRUE(link.Log().Contains("Boot 2.1"));
+}
+
+TEST_F(LinkManagerTest, BootMonitorFallsBackSilentlyOnTheFourHundredSecondTick) {
+    Start();
+    Connect();
+    link.FlushLink();
+    link.ResetECU();
+    TickUntilWritten(port.Written.size() + 1);
+    Reply(cmdResetECU);
+    Tick(401);
+    EXPECT_TRUE(link.InBootMonitor());
+    Tick(1);
+    EXPECT_FALSE(link.InBootMonitor());
+    EXPECT_EQ(port.Baud, 9600);
+    EXPECT_TRUE(timed.isEmpty());
+}
+
+TEST_F(LinkManagerTest, UnansweredResetShowsTheErrorBox) {
+    Start();
+    link.ResetECU();
+    Tick(150);
+    EXPECT_EQ(errors, QStringList{"Reset failed: check connections."});
+}
+
+TEST_F(LinkManagerTest, LineErrorsAreReportedInOrderAndTheAttemptIsNotCounted) {
+    Start();
+    ConnectQuietly();
+    TRecorder r;
+    link.SendCommand(Payload::Plain(cmdReadIdent), &r);
+    TickUntilWritten(port.Written.size() + 1);
+    const int timer = link.ReplyTimer();
+    port.RaiseLineError(TLineError::Parity, true);
+    EXPECT_EQ(com.mid(com.size() - 2), (QStringList{"PC COM port parity error", "PC COM line break error"}));
+    EXPECT_EQ(link.ReplyTimer(), timer + 20);
+    EXPECT_EQ(link.Queue().HeadFrame()->SendCount, 0);
+    EXPECT_FALSE(link.CaptureEnabled());
+    port.RaiseLineError(TLineError::Other, false);
+    EXPECT_EQ(com.last(), "PC COM line break error"); // no message for other kinds
+}
+
+TEST_F(LinkManagerTest, PortFailuresMoveToTheFirstListedPort) {
+    Start("COM3");
+    port.Unplug();
+    EXPECT_EQ(link.PortName(), "COM1");
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(panel0.mid(panel0.size() - 2), (QStringList{"Trying on COM1", "Communication breakdown !"}));
+
+    port.Refuse.insert("COM1");
+    link.PortFailure("boom", false);
+    EXPECT_EQ(panel0.last(), "COM1 already in use");
+    EXPECT_TRUE(link.PortName().isEmpty());
+    // Without a port requests time out with the no-port text.
+    link.SendCommand(Payload::Plain(cmdReadIdent));
+    Tick(150);
+    EXPECT_EQ(panel0.last(), "No COM port found");
+
+    dir.Ports.clear();
+    link.ReadPortList();
+    link.PortFailure("boom", false);
+    EXPECT_EQ(panel0.last(), "No COM port found");
+}
+
+TEST_F(LinkManagerTest, StartUpPortChoice) {
+    struct Case {
+        QStringList ports;
+        int stored;
+        const char* storedName;
+        const char* expectedPort;
+        const char* expectedText;
+    };
+    const Case cases[] = {
+        {{"COM1", "COM3"}, 3, "", "COM3", "Trying on COM3"},
+        {{"COM1", "COM3"}, 0, "", "COM1", "Trying on COM1"},
+        {{"/dev/ttyUSB0"}, 0, "/dev/ttyUSB1", "/dev/ttyUSB1", "Trying on /dev/ttyUSB1"},
+        {{}, 4, "", "", "No COM port found"},
+    };
+    for (const Case& c : cases) {
+        TFakeSerialPort p;
+        TFakePortDirectory d;
+        d.Ports = c.ports;
+        RegWriteInteger(kSettingsKey, "COM_Port", c.stored);
+        RegWriteString(kSettingsKey, "COM_PortName", c.storedName);
+        TLinkManager l(p, d);
+        QStringList texts;
+        QObject::connect(&l, &TLinkManager::StatusText, [&](int, const QString& t) { texts << t; });
+        l.Start({}, false);
+        EXPECT_EQ(l.PortName(), c.expectedPort);
+        EXPECT_EQ(texts.value(0), c.expectedText);
+        EXPECT_EQ(p.IsOpen(), !QString(c.expectedPort).isEmpty());
+        l.Shutdown();
+    }
+}
+
+TEST_F(LinkManagerTest, WriteErrorClearsTheQueueUntilTheLinkIsFlushed) {
+    Start();
+    TRecorder r;
+    port.FailWrites = true;
+    link.SendCommand(Payload::Plain(cmdReadIdent), &r);
+    Tick(6);
+    EXPECT_EQ(r.events, QStringList{"failure"});
+    EXPECT_FALSE(link.Queue().Enabled());
+    EXPECT_FALSE(link.SendCommand(Payload::Plain(cmdReadIdent), &r));
+    port.FailWrites = false;
+    link.FlushLink();
+    EXPECT_TRUE(link.Queue().Enabled());
+    EXPECT_TRUE(link.SendCommand(Payload::Plain(cmdReadIdent), &r));
+}
+
+TEST_F(LinkManagerTest, FullQueueRefusesAndTellsTheRequester) {
+    Start();
+    TRecorder r;
+    int queued = 0;
+    for (int i = 0; i < 40; ++i)
+        queued += link.QueueCommand(Payload::Plain(cmdReadStatus), &r) ? 1 : 0;
+    EXPECT_EQ(queued, 29);
+    EXPECT_TRUE(com.last().startsWith("Transmit queue full, command 0x0003"));
+    link.DeliverPendingReplies();
+    EXPECT_EQ(r.events.count("failure"), 11);
+    EXPECT_EQ(link.Queue().Count(), 29);
+}
+
+TEST_F(LinkManagerTest, StatusPollAndPeriodicHooks) {
+    Start();
+    Connect();
+    link.FlushLink();
+    int dtc = 0, counters = 0, steps = 0;
+    QObject::connect(&link, &TLinkManager::DtcStatusDue, [&] { ++dtc; });
+    QObject::connect(&link, &TLinkManager::CountersDue, [&] { ++counters; });
+    QObject::connect(&link, &TLinkManager::AcquisitionStep, [&](bool) { ++steps; });
+    link.StartPolling();
+    link.AcquisitionModes().SetStatusUpdate(true);
+    Tick(16);
+    EXPECT_TRUE(link.Queue().Contains(cmdReadStatusMin));
+    EXPECT_EQ(steps, 1);
+    Tick(16);
+    EXPECT_EQ(steps, 2);
+    // Not queued twice while one waits (nothing is answered here).
+    EXPECT_LE(link.Queue().Count(), 2);
+    Tick(208 - 32);
+    EXPECT_EQ(dtc, 1);
+    link.StopPolling();
+    Tick(7000);
+    EXPECT_EQ(counters, 0);
+    link.StartPolling();
+    Tick(6002);
+    EXPECT_EQ(counters, 1);
+}
+
+TEST_F(LinkManagerTest, ShutdownFailsWaitingRequestsAndLeavesNothingRunning) {
+    link.Start("COM3", true);
+    TRecorder r;
+    link.SendCommand(Payload::Plain(cmdReadIdent), &r);
+    link.Shutdown();
+    EXPECT_EQ(r.events, QStringList{"failure"});
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(link.Polling());
+    EXPECT_TRUE(link.Queue().IsEmpty());
+    EXPECT_FALSE(link.SendCommand(Payload::Plain(cmdReadIdent), &r)); // the queue stays shut
+}
