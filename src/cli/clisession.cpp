@@ -74,9 +74,8 @@ int TCliSession::Connect() {
     QString port = m_options.Port;
     if (m_options.Simulated) {
         m_sim = std::make_unique<sim::TSimServer>();
-        QString error;
-        if (!m_sim->Start(&error)) {
-            Err() << "error: cannot start the simulated ECU: " << error << Qt::endl;
+        if (!m_sim->Start()) {
+            Err() << "error: cannot start the simulated ECU: " << m_sim->ErrorString() << Qt::endl;
             return exitFailure;
         }
         port = m_sim->DeviceName();
