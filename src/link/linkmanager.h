@@ -114,6 +114,8 @@ public:
     int ReplyTimer() const { return m_replyTimer; }
     int MonitorCounter() const { return m_monitorCounter; }
     bool CaptureEnabled() const { return m_captureEnabled; }
+    // The 10 ms timer that calls Tick() in the program (benchmarks watch its accuracy).
+    const QTimer& MasterTimer() const { return m_masterTimer; }
     // Runs the reply deliveries that are waiting on the event loop (tests).
     void DeliverPendingReplies();
 
