@@ -1,19 +1,13 @@
 #include "link/bytequeue.h"
 
+#include "support/bytes.h"
 #include "support/qtprinters.h"
 
 #include <gtest/gtest.h>
 
 using namespace ambrel;
 
-namespace {
-QByteArray Bytes(std::initializer_list<int> list) {
-    QByteArray b;
-    for (int v : list)
-        b.append(static_cast<char>(v));
-    return b;
-}
-} // namespace
+using ambrel::test::Bytes;
 
 TEST(ByteQueue, WritesClampInsteadOfWrapping) {
     struct Case {

@@ -2,20 +2,14 @@
 #include "link/framecodec.h"
 
 #include <QSet>
+#include "support/bytes.h"
 #include "support/qtprinters.h"
 
 #include <gtest/gtest.h>
 
 using namespace ambrel;
 
-namespace {
-QByteArray Bytes(std::initializer_list<int> list) {
-    QByteArray b;
-    for (int v : list)
-        b.append(static_cast<char>(v));
-    return b;
-}
-} // namespace
+using ambrel::test::Bytes;
 
 TEST(Commands, TableHasEveryCodeOnceWithItsName) {
     EXPECT_EQ(CommandTable().size(), 25);

@@ -1,6 +1,7 @@
 #include "link/framecodec.h"
 
 #include <QList>
+#include "support/bytes.h"
 #include "support/qtprinters.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +9,7 @@
 
 using namespace ambrel;
 
-namespace {
-QByteArray Bytes(std::initializer_list<int> list) {
-    QByteArray b;
-    for (int v : list)
-        b.append(static_cast<char>(v));
-    return b;
-}
-} // namespace
+using ambrel::test::Bytes;
 
 TEST(FrameCodec, BuildsTheCheckConnectionFrame) {
     const QByteArray frame = BuildFrame(MakePayload(0x0007));
