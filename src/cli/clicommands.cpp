@@ -120,7 +120,7 @@ int RunTroubleCodes(TCliSession* session, const QStringList&) {
 
 } // namespace
 
-const QList<TCliCommand>& CliCommands() {
+const QList<TCliCommand>& LinkCliCommands() {
     static const QList<TCliCommand> commands = {
         {"ident", "", "connect and print the identification, version numbers and strategy", true, 0, 0, RunIdent},
         {"counters", "", "print the driving cycles and the minutes on gas and on petrol", true, 0, 0, RunCounters},
@@ -129,6 +129,12 @@ const QList<TCliCommand>& CliCommands() {
          RunRaw},
     };
     return commands;
+}
+
+const QList<TCliCommand>& CliCommands() {
+    // Each layer brings its own table; the order here is the order of the usage text.
+    static const QList<TCliCommand> all = LinkCliCommands();
+    return all;
 }
 
 const TCliCommand* FindCliCommand(const QString& name) {

@@ -20,7 +20,10 @@ struct TCliCommand {
     int (*Run)(TCliSession* session, const QStringList& args);
 };
 
+// All subcommands: the tables of the layers joined.
 const QList<TCliCommand>& CliCommands();
+// The subcommands that speak the command set directly (ident, raw, counters, dtc).
+const QList<TCliCommand>& LinkCliCommands();
 const TCliCommand* FindCliCommand(const QString& name);
 QString CliUsage();
 
