@@ -104,6 +104,10 @@ public:
     void SetMapRefreshControl(TMapRefreshControl* control);
     void SetObdPoll(TObdPoll* poll) { m_obd = poll; }
     TAcquisitionModes& AcquisitionModes() { return *m_modes; }
+    // Restarts the acquisition poll's countdown (in ticks): the poll modes set it when switched on.
+    void SetAcquisitionCountdown(int ticks) { m_acquisitionCounter = ticks; }
+    int AcquisitionCountdown() const { return m_acquisitionCounter; }
+    TMapRefreshControl& MapRefresh() { return *m_mapRefresh; }
 
     // TConsumerInterface, for the link's own requests.
     void OnReply(const TFrame& reply) override;

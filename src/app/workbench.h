@@ -1,0 +1,68 @@
+#pragma once
+// The composition root of the workbench window: it builds every object once, in the order
+// the windows are created, hands each what it needs, and takes them down in order. The
+// program, the screenshot tool and the window tests all build the workbench this way, so
+// they exercise the same wiring.
+
+#include "link/linkmanager.h"
+#include "link/qtserialport.h"
+#include "sim/simserver.h"
+#include "ui/link/formcommunications.h"
+#include "ui/main/dialogservice.h"
+#include "ui/main/formdialog.h"
+#include "ui/main/formmain.h"
+#include "ui/main/languages.h"
+
+#include <memory>
+
+namespace ambrel::app {
+
+struct TWorkbenchOptions {
+    QString Port;          // open this device instead of the stored one
+    bool Demo = false;     // start the simulated ECU in-process and use it
+    sim::TEngineOptions Engine;
+    // For tests: a port, a port list and dialogs of their own (nullptr: the real ones).
+    TSerialPort* SerialPort = nullptr;
+    TPortDirectory* Directory = nullptr;
+    ui::TDialogService* Dialogs = nullptr;
+    bool RunMasterTimer = true;
+};
+
+class TWorkbench {
+public:
+    explicit TWorkbench(const TWorkbenchOptions& options);
+    ~TWorkbench();
+
+    // Opens the port and shows the main window; false with a message when the simulated
+    // ECU cannot start.
+    bool Start(QString* error = nullptr);
+
+    TLinkManager& Link() { return *m_link; }
+    TSerialPort& SerialPort() { return *m_serialPort; }
+    ui::TFormMain& Main() { return *m_formMain; }
+    ui::TFormDialog& Dialog() { return *m_formDialog; }
+    ui::TFormSplash& Splash() { return *m_formSplash; }
+    ui::TFormCommunications& Communications() { return *m_formCommunications; }
+    ui::TLanguageSwitcher& Languages() { return *m_languages; }
+    ui::TSoftTimers& SoftTimers() { return m_softTimers; }
+    sim::TSimServer* Simulator() { return m_simulator.get(); }
+
+private:
+    TWorkbenchOptions m_options;
+    std::unique_ptr<sim::TSimServer> m_simulator;
+    std::unique_ptr<TSerialPort> m_ownPort;
+    std::unique_ptr<TPortDirectory> m_ownDirectory;
+    std::unique_ptr<ui::TDialogService> m_ownDialogs;
+    TSerialPort* m_serialPort = nullptr;
+    TPortDirectory* m_directory = nullptr;
+    ui::TDialogService* m_dialogs = nullptr;
+    std::unique_ptr<TLinkManager> m_link;
+    ui::TSoftTimers m_softTimers;
+    std::unique_ptr<ui::TFormMain> m_formMain;
+    std::unique_ptr<ui::TFormSplash> m_formSplash;
+    std::unique_ptr<ui::TFormDialog> m_formDialog;
+    std::unique_ptr<ui::TFormCommunications> m_formCommunications;
+    std::unique_ptr<ui::TLanguageSwitcher> m_languages;
+};
+
+} // namespace ambrel::app

@@ -1,0 +1,148 @@
+#pragma once
+// The main window: menu bar, tool bar, the twelve pages of PageControlGeneral, the
+// two-panel status bar, the 40 ms TimerGUI with its soft timers, the strategy and
+// firmware visibility rules, the ECU menu actions, and the close questions. It is also the
+// consumer of the requests it sends itself (strategy selection, block 1, solenoid).
+//
+// Everything it needs comes in through the constructor; it creates no model of its own.
+
+#include "link/frame.h"
+#include "softtimers.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QToolBar;
+
+namespace ambrel {
+class TLinkManager;
+}
+
+namespace ambrel::ui {
+
+class TDialogService;
+class TFormDialog;
+class TFormSplash;
+class TFormCommunications;
+class TLanguageSwitcher;
+
+// The fixed page order of PageControlGeneral; other parts choose blocks by this index.
+enum TPageIndex {
+    pageGeneral = 0,
+    pageFunctions,
+    pageInjectors,
+    pagePetrolMap,
+    pageGasMapComp,
+    pageGasMapSlave,
+    pageEmulation,
+    pageFuelTrim,
+    pageCorrections,
+    pageDrivability,
+    pageTimeAdvance,
+    pageSensors,
+    kPageCount
+};
+
+class TFormMain final : public QMainWindow, public TConsumerInterface {
+    Q_OBJECT
+public:
+    TFormMain(TLinkManager& link, TDialogService& dialogs, TSoftTimers& timers, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The windows made after the main window, handed over by the composition root.
+    void SetFeedbackWindows(TFormDialog* dialog, TFormSplash* splash);
+    void SetCommunicationsWindow(TFormCommunications* window);
+    void SetLanguageSwitcher(TLanguageSwitcher* switcher);
+
+    // Strategy: 0 Slave, 1 Compensated.
+    int StrategyFlag() const { return m_strategyFlag; }
+    void SetStrategyFlag(int flag);
+    void ApplyVisibilityRules();
+    void ApplyStrategyCaptions();
+    int FirmwareFeatureLevel() const;
+    void ShowFeatureControls(QWidget* root);
+    void HideUnsupportedControls(QWidget* root);
+    void SendStrategy(int strategyFlag, quint8 flag);
+    void RequestConfigurationBlock();
+    void RefreshPortMenu();
+    // The window caption from the configuration's date, saved state and file name.
+    void UpdateCaption(const QString& configDate, bool saved, const QString& fileName);
+
+    QAction* Action(const QString& name) const { return m_actions.value(name); }
+    QTabWidget* Pages() const { return m_pages; }
+    QString StatusPanelText(int panel) const;
+    TSoftTimers& SoftTimers() { return m_softTimers; }
+    int SolenoidState() const { return m_solenoidState; }
+    // Runs the shut-down once (stops timers and polling, empties the queue, closes the port).
+    void ShutDown();
+
+    // TConsumerInterface: answers to the requests the main window sent itself.
+    void OnReply(const TFrame& reply) override;
+    void OnFailure() override {}
+    void OnTimeout() override {}
+
+signals:
+    // A block 1 with the date "000000" came from an ECU never configured.
+    void WizardRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreatePages();
+    void ConnectLink();
+    void RetranslateUi();
+    void TimerGUITimer();
+    bool FormCloseQuery();
+    void ConsumeReply(const TFrame& reply);
+    void OnEcuConnected();
+
+    // Menu handlers.
+    void ECUReset1Execute();
+    void ECUClearQueueExecute();
+    void ECUSwitchMode1Execute();
+    void ECUComExecute(QAction* action);
+    void ECUScanCOMExecute();
+    void DiagnosticsSolenoid1Execute();
+    void DiagnosticsVersionInfo1Execute();
+    void DiagnosticsStatusUpdate(bool on);
+    void DiagnosticsLog1Execute();
+    void HelpInfo1Execute();
+
+    TLinkManager& m_link;
+    TDialogService& m_dialogs;
+    TSoftTimers& m_softTimers;
+    QPointer<TFormDialog> m_dialog;
+    QPointer<TFormSplash> m_splash;
+    QPointer<TFormCommunications> m_communications;
+    TLanguageSwitcher* m_languages = nullptr;
+
+    QHash<QString, QAction*> m_actions;
+    QList<QAction*> m_portActions;
+    QList<QAction*> m_languageActions;
+    QList<QMenu*> m_menus;
+    QMenu* m_languageMenu = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QHash<QString, QPushButton*> m_toolButtons;
+    QHash<QString, QAction*> m_toolButtonActions; // a tool bar shows or hides a widget through its action
+    QTabWidget* m_pages = nullptr;
+    QLabel* m_statusPanels[2] = {nullptr, nullptr};
+    QTimer m_timerGui;
+    int m_strategyFlag = 0;
+    int m_solenoidState = 3;
+    bool m_shutDown = false;
+    QString m_caption;
+};
+
+} // namespace ambrel::ui
