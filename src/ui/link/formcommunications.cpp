@@ -3,6 +3,7 @@
 #include "link/linkmanager.h"
 #include "ui/widgets/ledlamp.h"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -104,6 +105,12 @@ void TFormCommunications::RetranslateUi() {
     m_queuedCaption->setText(tr("queued:"));
     m_portCaption->setText(tr("Port:"));
     m_baudCaption->setText(tr("Rate:"));
+}
+
+void TFormCommunications::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        RetranslateUi();
+    QWidget::changeEvent(event);
 }
 
 void TFormCommunications::SetPort(const QString& portLabel, int baudRate) {

@@ -26,6 +26,9 @@ public:
     void SetPort(const QString& portLabel, int baudRate);
     void RetranslateUi();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void AppendLines(const QStringList& lines);
     void ReloadLog();

@@ -266,6 +266,12 @@ void TFormSplash::RetranslateUi() {
     m_version->setText(tr("Version") + QLatin1Char(' ') + VersionNumberText());
 }
 
+void TFormSplash::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        RetranslateUi();
+    QWidget::changeEvent(event);
+}
+
 void TFormSplash::showEvent(QShowEvent* event) {
     RetranslateUi();
     QWidget::showEvent(event);

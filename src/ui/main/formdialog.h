@@ -88,6 +88,7 @@ public:
     QString VersionText() const { return m_version->text(); }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 

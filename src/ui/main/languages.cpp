@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 namespace ambrel::ui {
 
@@ -32,8 +31,8 @@ QStringList TLanguageSwitcher::DefaultFolders() {
 }
 
 std::unique_ptr<QTranslator> TLanguageSwitcher::Load(const TLanguage& language) const {
-    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    const QString base = program.isEmpty() ? QStringLiteral("ambrel-q7") : program;
+    // Named after the workbench program, whichever executable (a test, a tool) loads it.
+    const QString base = QStringLiteral("ambrel-q7");
     const QString abbreviation = QString::fromLatin1(language.Abbreviation);
     if (abbreviation.isEmpty())
         return nullptr;

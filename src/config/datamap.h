@@ -1,0 +1,153 @@
+#pragma once
+// TDataMap: the one configuration model of the workbench. It is the configuration
+// (TConfiguration: parameters, maps, axes, curves, strategy) together with its ECU image
+// (TRawData), the single undo point, the saved state and window title, the block
+// transfers to and from the ECU (it is the consumer of its own requests), the .cfg files
+// and the grid clipboard.
+//
+// Windows are reached only through TConfigView (configview.h) and the signals below; the
+// link only through a TRequestSink. The composition root connects:
+//   link.EcuConnected      -> OnEcuConnected   (the full read of every connection)
+//   link.StrategyReported  -> OnStrategyReported
+// and hands the model to the link as its map refresh control (SetLink does both of the
+// link-side settings).
+
+#include "configuration.h"
+#include "configview.h"
+#include "rawdata.h"
+#include "requestsink.h"
+
+#include "link/frame.h"
+#include "link/pollhooks.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+namespace ambrel {
+
+class TGridClipboard;
+class TLinkManager;
+
+// The outcome of a file operation: empty Error on success.
+struct TFileResult {
+    QString Error;
+    bool Ok() const { return Error.isEmpty(); }
+};
+
+class TDataMap : public QObject,
+                 public TConfiguration,
+                 public TConsumerInterface,
+                 public TMapRefreshControl {
+    Q_OBJECT
+public:
+    explicit TDataMap(QObject* parent = nullptr);
+    ~TDataMap() override;
+
+    // --- Collaborators ---
+    void SetView(TConfigView* view);
+    TConfigView& View() { return *m_view; }
+    // Requests go to the link; the link asks this model about the live map refresh.
+    void SetLink(TLinkManager& link);
+    void SetRequestSink(TRequestSink* sink) { m_sink = sink; }
+    TRawData& RawData() { return m_raw; }
+    const TRawData& RawData() const { return m_raw; }
+    TGridClipboard& GridClipboard() { return *m_clipboard; }
+
+    // --- Parameters and bookkeeping ---
+    // Every field to its default under the current strategy, and the image encoded from
+    // it. Leaves Saved and EnableMapRefresh alone.
+    void ResetToDefaults(int fuel, bool supercharged);
+    bool Saved() const { return m_saved; }
+    // Stores the state, refreshes the default file name and rewrites the window title.
+    void SetSaved(bool saved);
+    bool EnableCheckRanges() const { return m_checkRanges; }
+    // The "Range Check" command: also stored as the registry value CheckRange.
+    void SetEnableCheckRanges(bool on, bool store = true);
+    bool EnableMapRefresh() const override { return m_mapRefresh; }
+    void SetEnableMapRefresh(bool on) override { m_mapRefresh = on; }
+    void RefreshAdaptedMaps() override { UploadAdaptedMaps(); }
+    // An edited value may be taken when it lies within its bounds (both ends included)
+    // or range checking is off.
+    bool IsInRange(double value, double lower, double upper) const;
+    // The RPM thresholds are edited in whole hundreds; an exact half goes up.
+    static int RoundToHundred(double rpm);
+    void BuildFileName() { TConfiguration::BuildFileName(tr("Comp.")); }
+    void SetStrategyFlag(int strategyFlag);
+    QString ApplicationTitle() const { return m_applicationTitle; }
+    void SetApplicationTitle(const QString& title) { m_applicationTitle = title; }
+    // The title rule: the application title alone while the date is "000000", otherwise
+    // with " - ", the file name and " *" while unsaved.
+    QString WindowTitle() const;
+
+    // --- Image ---
+    void EncodeImage() { TConfiguration::EncodeImage(m_raw.Record); }
+    using TConfiguration::DecodeMap;
+    using TConfiguration::DecodeMaps;
+    using TConfiguration::DecodeParameters;
+    using TConfiguration::EncodeImage;
+
+    // --- Transfers (Upload = ECU to workbench, Download = workbench to ECU) ---
+    void UploadBlock(int block, int bank, quint8 flag);
+    void UploadAll(quint8 flag);
+    void UploadPage();
+    void UploadAdaptedMaps();
+    void DownloadBlockBank(int block, int bank);
+    void DownloadBlock(int block);
+    // Block 4 (true) or block 8 (false), bank 1 then bank 2.
+    void DownloadBothBanks(bool compensated);
+    void DownloadMapType(TMapTypeOfData type);
+    void DownloadPage();
+    void DownloadAll(const QString& progressText, bool show);
+    // The 16 writes of the current image, block 1 last and alone carrying `flag`.
+    void DownloadAllTo(TConsumerInterface* consumer, quint8 flag);
+
+    // --- Undo ---
+    void SaveUndoPoint();
+    bool UndoAvailable() const { return m_undoAvailable; }
+    // Restores the undo point once; false when there is none to use.
+    bool Undo();
+    const RMappatura& UndoRecord() const { return m_undoRecord; }
+
+    // --- Files ---
+    TFileResult SaveToFile(const QString& path);
+    TFileResult LoadFromFile(const QString& path);
+
+    // --- TConsumerInterface ---
+    void OnReply(const TFrame& reply) override;
+    void OnFailure() override;
+    void OnTimeout() override;
+
+public slots:
+    void OnEcuConnected() { UploadAll(1); }
+    void OnStrategyReported(int strategyFlag, bool announced);
+
+signals:
+    // After each reply to one of this model's requests has been handled.
+    void BlockUploaded(int block, int bank);
+    void BlockDownloaded(int block);
+    // A request of this model was refused or given up (timedOut: three sends unanswered).
+    void RequestFailed(bool timedOut);
+    void StrategyFlagChanged(int strategyFlag);
+
+private:
+    void Send(const QByteArray& payload, TConsumerInterface* consumer, quint8 flag);
+    void AfterDecode();
+
+    TConfigView m_noView;
+    TConfigView* m_view = &m_noView;
+    QPointer<TLinkManager> m_link;
+    std::unique_ptr<TLinkRequestSink> m_linkSink;
+    TRequestSink* m_sink = nullptr;
+    TRawData m_raw;
+    RMappatura m_undoRecord;
+    std::unique_ptr<TGridClipboard> m_clipboard;
+    QString m_applicationTitle = QStringLiteral("Ambrel Q7 Diagnostic");
+    int m_progress = 0;
+    bool m_saved = true;
+    bool m_checkRanges = true;
+    bool m_mapRefresh = true;
+    bool m_undoAvailable = false;
+};
+
+} // namespace ambrel

@@ -1,0 +1,253 @@
+// The workbench window driven by the object names of its controls, against the simulated
+// ECU on a pseudo-terminal or against the in-memory port.
+
+#include "app/workbench.h"
+#include "link/commands.h"
+#include "support/fakeport.h"
+#include "support/qtprinters.h"
+#include "support/scripteddialogs.h"
+#include "uitest.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTabWidget>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace ambrel;
+using namespace ambrel::test;
+
+namespace {
+
+QString TabCaption(ui::TFormMain& main, int index) {
+    return main.Pages()->isTabVisible(index) ? main.Pages()->tabText(index) : QString();
+}
+
+class DemoWorkbench : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app::TWorkbenchOptions options;
+        options.Demo = true;
+        options.Dialogs = &dialogs;
+        workbench = std::make_unique<app::TWorkbench>(options);
+        ASSERT_TRUE(workbench->Start());
+    }
+    TScriptedDialogs dialogs;
+    std::unique_ptr<app::TWorkbench> workbench;
+};
+
+} // namespace
+
+TEST_F(DemoWorkbench, ConnectsAndShowsTheIdentificationWithTheConnectingSequenceInOrder) {
+    ui::TFormMain& main = workbench->Main();
+    const QString device = workbench->Simulator()->DeviceName();
+    EXPECT_TRUE(main.StatusPanelText(0) == "Trying on " + device || main.StatusPanelText(0).contains("connected"));
+    ASSERT_TRUE(WaitFor([&] { return main.StatusPanelText(0).contains("connected on"); }));
+    EXPECT_EQ(main.StatusPanelText(0),
+              " WUX-04 connected on " + device + "    HW: 4    FW: 1.4.12    K35F62T9");
+    ASSERT_TRUE(WaitFor([&] {
+        for (const auto& r : workbench->Simulator()->Ecu().Received())
+            if (r.Code == cmdReadBlock)
+                return true;
+        return false;
+    }));
+    QList<QByteArray> payloads;
+    for (const auto& r : workbench->Simulator()->Ecu().Received())
+        if (r.Code != cmdReadStatusMin)
+            payloads << MakePayload(r.Code, r.Data);
+    const QList<QByteArray> expected = {Payload::Plain(cmdCheckConnection),
+                                        Payload::Strategy(Payload::TStrategyRequest::Query),
+                                        Payload::Plain(cmdReadIdent), Payload::SolenoidDisable(false),
+                                        Payload::ReadBlock(1)};
+    ASSERT_GE(payloads.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(payloads[i].toHex(' '), expected[i].toHex(' ')) << i;
+}
+
+TEST_F(DemoWorkbench, PulledCableIsReportedAndTheWindowStaysResponsive) {
+    ui::TFormMain& main = workbench->Main();
+    ASSERT_TRUE(WaitFor([&] { return workbench->Link().ECUisConnected(); }));
+    workbench->Simulator()->Unplug();
+    ASSERT_TRUE(WaitFor([&] {
+        const QString text = main.StatusPanelText(0);
+        return text.startsWith("ECU not connected on") || text == "Communication breakdown !" ||
+               text == "No COM port found" || text.endsWith("already in use");
+    }));
+    // The requests that were on their way time out: the ECU is reported lost.
+    EXPECT_TRUE(WaitFor([&] { return !workbench->Link().ECUisConnected(); }, 5000));
+    // Still answering the user: the menu works and the soft timers run.
+    bool ticked = false;
+    workbench->SoftTimers().SetAction(ui::TSoftTimer::PinOutFlash, [&] {
+        ticked = true;
+        workbench->SoftTimers().Set(ui::TSoftTimer::PinOutFlash, -1);
+    });
+    workbench->SoftTimers().Set(ui::TSoftTimer::PinOutFlash, 2);
+    EXPECT_TRUE(WaitFor([&] { return ticked; }, 2000));
+}
+
+namespace {
+// The window over the in-memory port, ticked by hand: no wall-clock waiting.
+class FakeWorkbench : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory.Ports = {"COM1", "COM3", "COM4"};
+        app::TWorkbenchOptions options;
+        options.Port = "COM3";
+        options.SerialPort = &port;
+        options.Directory = &directory;
+        options.Dialogs = &dialogs;
+        options.RunMasterTimer = false;
+        workbench = std::make_unique<app::TWorkbench>(options);
+        ASSERT_TRUE(workbench->Start());
+    }
+    void Tick(int n) {
+        for (int i = 0; i < n; ++i)
+            workbench->Link().Tick();
+    }
+    // Answers whatever the link sends next with its reply code and `data`.
+    void AnswerNext(const QByteArray& data = {}) {
+        const auto before = port.Written.size();
+        for (int i = 0; i < 100 && port.Written.size() == before; ++i)
+            workbench->Link().Tick();
+        ASSERT_GT(port.Written.size(), before);
+        port.FeedPayload(MakePayload(ReplyCodeFor(port.WrittenCodes().last()), data));
+        workbench->Link().DeliverPendingReplies();
+    }
+    TFakeSerialPort port;
+    TFakePortDirectory directory;
+    TScriptedDialogs dialogs;
+    std::unique_ptr<app::TWorkbench> workbench;
+};
+} // namespace
+
+TEST_F(FakeWorkbench, SwitchModeWhileDisconnectedChangesThePagesAtOnce) {
+    ui::TFormMain& main = workbench->Main();
+    QAction* switchMode = main.Action("ECUSwitchMode1");
+    EXPECT_EQ(switchMode->text(), "Switch to Compensated");
+    EXPECT_EQ(TabCaption(main, ui::pageGasMapSlave), "Gas map");
+    EXPECT_EQ(TabCaption(main, ui::pageGasMapComp), "");
+    EXPECT_EQ(TabCaption(main, ui::pageFuelTrim), "");
+
+    dialogs.Answers.enqueue(QMessageBox::No);
+    switchMode->trigger();
+    EXPECT_EQ(main.StrategyFlag(), 0); // No leaves everything as it was
+
+    dialogs.Answers.enqueue(QMessageBox::Yes);
+    switchMode->trigger();
+    EXPECT_EQ(main.StrategyFlag(), 1);
+    EXPECT_EQ(TabCaption(main, ui::pageGasMapComp), "Gas map");
+    EXPECT_EQ(TabCaption(main, ui::pageFuelTrim), "Fuel trim");
+    EXPECT_EQ(TabCaption(main, ui::pageGasMapSlave), "");
+    EXPECT_EQ(switchMode->text(), "Switch to Slave");
+    EXPECT_TRUE(dialogs.Asked.last().startsWith("You are about to switch to Compensated mode."));
+}
+
+TEST_F(FakeWorkbench, FirmwareFeatureLevelHidesNewerControls) {
+    ui::TFormMain& main = workbench->Main();
+    QWidget* page = main.Pages()->widget(ui::pageFunctions);
+    const int tags[] = {2101, 2106, 2201, 2202};
+    QList<QLabel*> controls;
+    for (int tag : tags) {
+        auto* label = new QLabel(QString::number(tag), page);
+        label->setProperty("featureTag", tag);
+        controls << label;
+    }
+    struct Case {
+        const char* version;
+        int level;
+        QList<bool> visible;
+    };
+    const Case cases[] = {
+        {"1.4.5", 2101, {true, false, false, false}},   {"1.4.10", 2106, {true, true, false, false}},
+        {"1.4.14", 2201, {true, true, true, false}},    {"1.4.15", 2202, {true, true, true, true}},
+        {"2.0.1", 2202, {true, true, true, true}},
+    };
+    for (const Case& c : cases) {
+        workbench->Link().ParseIdentification(QByteArray("WUX-04 ") + c.version + " K35F62T9");
+        emit workbench->Link().IdentificationChanged();
+        EXPECT_EQ(main.FirmwareFeatureLevel(), c.level) << c.version;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(!controls[i]->isHidden(), c.visible[i]) << c.version << " tag " << tags[i];
+    }
+}
+
+TEST_F(FakeWorkbench, PortMenuListsTheFirstSixPortsAndChecksTheOpenOne) {
+    ui::TFormMain& main = workbench->Main();
+    main.RefreshPortMenu();
+    EXPECT_EQ(main.Action("ECUCom1")->text(), "COM1");
+    EXPECT_TRUE(main.Action("ECUCom2")->isChecked());
+    EXPECT_TRUE(main.Action("ECUCom3")->isVisible());
+    EXPECT_FALSE(main.Action("ECUCom4")->isVisible());
+    main.Action("ECUCom3")->trigger();
+    EXPECT_EQ(workbench->Link().PortName(), "COM4");
+    EXPECT_EQ(port.Name(), "COM4");
+    EXPECT_EQ(main.StatusPanelText(0), "Trying on COM4");
+    EXPECT_TRUE(main.Action("ECUCom3")->isChecked());
+    EXPECT_FALSE(main.Action("ECUCom2")->isChecked());
+}
+
+TEST_F(FakeWorkbench, CloseAsksExitNowAndCancelKeepsTheProgramRunning) {
+    ui::TFormMain& main = workbench->Main();
+    dialogs.Answers.enqueue(QMessageBox::Cancel);
+    EXPECT_FALSE(main.close());
+    EXPECT_EQ(dialogs.Asked, QStringList{"Exit now?"});
+    EXPECT_TRUE(port.IsOpen());
+    dialogs.Answers.enqueue(QMessageBox::Yes);
+    EXPECT_TRUE(main.close());
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(workbench->Link().Polling());
+    EXPECT_FALSE(workbench->Link().MasterTimer().isActive());
+}
+
+TEST_F(FakeWorkbench, StrategyAnswerToASelectionQueriesAgain) {
+    ui::TFormMain& main = workbench->Main();
+    workbench->Link().CheckConnection();
+    AnswerNext();                    // connection check
+    AnswerNext(QByteArray("\x01", 1)); // strategy query: Slave
+    AnswerNext("WUX-04 1.4.12 K35F62T9");
+    port.Written.clear();
+    main.SendStrategy(1, 1);
+    for (int i = 0; i < 10 && !port.WrittenCodes().contains(cmdStrategy); ++i)
+        AnswerNext(QByteArray("\x02", 1));
+    EXPECT_EQ(main.StrategyFlag(), 1);
+    EXPECT_TRUE(workbench->Link().Queue().Contains(cmdReadIdent));
+}
+
+TEST_F(FakeWorkbench, UnpluggedCableMovesToAListedPortAndConnectsWhenAnEcuAnswers) {
+    ui::TFormMain& main = workbench->Main();
+    workbench->Link().CheckConnection();
+    AnswerNext();
+    ASSERT_TRUE(workbench->Link().ECUisConnected());
+    port.Unplug();
+    EXPECT_EQ(main.StatusPanelText(0), "Communication breakdown !");
+    EXPECT_EQ(port.Name(), "COM1");
+    EXPECT_TRUE(port.IsOpen());
+    Tick(500); // nothing answers on COM1 for a while: the ECU is reported lost
+    EXPECT_FALSE(workbench->Link().ECUisConnected());
+    EXPECT_EQ(main.StatusPanelText(0), "ECU not connected on COM1");
+    // An ECU answers on COM1: the watchdog's check connects again.
+    for (int i = 0; i < 10 && !workbench->Link().ECUisConnected(); ++i)
+        AnswerNext();
+    EXPECT_TRUE(workbench->Link().ECUisConnected());
+}
+
+TEST(WorkbenchShutdown, LeavesNoThreadTimerOrOpenPortBehind) {
+    TScriptedDialogs dialogs;
+    const int threadsBefore = QThread::idealThreadCount() > 0 ? 0 : 0;
+    (void)threadsBefore;
+    {
+        app::TWorkbenchOptions options;
+        options.Demo = true;
+        options.Dialogs = &dialogs;
+        app::TWorkbench workbench(options);
+        ASSERT_TRUE(workbench.Start());
+        ASSERT_TRUE(WaitFor([&] { return workbench.Link().ECUisConnected(); }));
+        dialogs.Answers.enqueue(QMessageBox::Yes);
+        EXPECT_TRUE(workbench.Main().close());
+        EXPECT_FALSE(workbench.SerialPort().IsOpen());
+        EXPECT_FALSE(workbench.Link().MasterTimer().isActive());
+        EXPECT_TRUE(workbench.Link().Queue().IsEmpty());
+    }
+    // Everything was owned and is gone; the sanitizers report any leak or late access.
+    QCoreApplication::processEvents();
+}
