@@ -48,8 +48,12 @@ TFileResult TDataMap::SaveToFile(const QString& path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {tr("Cannot write %1: %2").arg(path, file.errorString())};
-    if (file.write(bytes) != bytes.size()) {
-        const QString error = file.errorString();
+    // A write cut short (a full disk, a size limit) can pass unnoticed by the buffered
+    // writes and by commit(); the temporary file must hold every byte before it replaces
+    // the target.
+    const bool written = file.write(bytes) == bytes.size() && file.flush() && file.size() == bytes.size();
+    if (!written) {
+        const QString error = file.error() != QFileDevice::NoError ? file.errorString() : tr("the file was cut short");
         file.cancelWriting();
         return {tr("Cannot write %1: %2").arg(path, error)};
     }
