@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
                                         QStringLiteral("NAME"));
     const QCommandLineOption demoOption(QStringLiteral("demo"), QStringLiteral("Run against the simulated ECU."));
     // For the start-up benchmark: "shown" and "connected" on stdout as they happen.
-    const QCommandLineOption reportOption(QStringLiteral("report-startup"),
+    QCommandLineOption reportOption(QStringLiteral("report-startup"),
                                           QStringLiteral("Print when the window is shown and the ECU connected."));
     reportOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(portOption);
