@@ -337,6 +337,33 @@ TTraceError ReadTraceDataFrom(const QByteArray& content, const TTracePointSink& 
     return {};
 }
 
+TTraceError SummariseTrace(const QByteArray& content, TTraceSummary& summary) {
+    summary = TTraceSummary();
+    double last = 0;
+    if (TTraceError error = ReadTraceDataFrom(content, [](int, double, double) {}, last); error.Failed())
+        return error;
+    summary.LastTime = last;
+    TLineCursor lines(content);
+    QByteArrayView line;
+    bool terminated = false;
+    lines.Next(line, terminated);
+    const QList<QByteArray> header = SplitTraceLine(line);
+    for (qsizetype k = 1; k < header.size(); ++k)
+        summary.Titles << DecodeHeader(header[k]);
+    while (lines.Next(line, terminated)) {
+        const QList<QByteArray> fields = SplitTraceLine(line);
+        if (StartsWithScaling(line)) {
+            summary.Scaling = fields.mid(1);
+            continue;
+        }
+        if (fields.isEmpty() || !terminated)
+            continue;
+        if (summary.DataLines++ == 0)
+            ParseTraceNumber(fields[0], summary.FirstTime);
+    }
+    return {};
+}
+
 TTraceError ReadTraceHeader(const QString& path, TTraceSettings& settings) {
     QByteArray content;
     TTraceError error;

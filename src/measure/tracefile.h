@@ -19,6 +19,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -83,5 +84,17 @@ TTraceError ReadTraceData(const QString& path, const TTracePointSink& add, doubl
 // The same over bytes already in memory (the fuzz target and benchmarks).
 TTraceError ReadTraceDataFrom(const QByteArray& content, const TTracePointSink& add, double& lastTime);
 TTraceError ReadTraceHeaderFrom(const QByteArray& content, TTraceSettings& settings);
+
+// What a trace file holds, for listings: its titles, its data lines, the times of the
+// first and the last, and the fields of its scaling line (empty when it has none).
+struct TTraceSummary {
+    QStringList Titles; // after the time column
+    int DataLines = 0;
+    double FirstTime = 0;
+    double LastTime = 0;
+    QList<QByteArray> Scaling; // after "SCALING"
+};
+// Fails as playback would on the same bytes.
+TTraceError SummariseTrace(const QByteArray& content, TTraceSummary& summary);
 
 } // namespace ambrel
