@@ -24,6 +24,8 @@ struct TCliCommand {
 const QList<TCliCommand>& CliCommands();
 // The subcommands that speak the command set directly (ident, raw, counters, dtc).
 const QList<TCliCommand>& LinkCliCommands();
+// The configuration subcommands (read-config, write-config, show-config).
+const QList<TCliCommand>& ConfigCliCommands();
 const TCliCommand* FindCliCommand(const QString& name);
 QString CliUsage();
 

@@ -1,5 +1,7 @@
 #include "clisession.h"
 
+#include "config/datamap.h"
+
 #include "link/bytequeue.h"
 #include "link/commands.h"
 #include "sim/simserver.h"
@@ -54,6 +56,9 @@ QTextStream& TCliSession::Out() {
 
 TCliSession::TCliSession(const TSessionOptions& options, QObject* parent) : QObject(parent), m_options(options) {
     m_link = std::make_unique<TLinkManager>(m_port, m_directory);
+    m_model = std::make_unique<TDataMap>();
+    m_model->SetLink(*m_link);
+    connect(m_link.get(), &TLinkManager::StrategyReported, m_model.get(), &TDataMap::OnStrategyReported);
     connect(m_link.get(), &TLinkManager::StatusText, this, [this](int panel, const QString& text) {
         if (panel == 0)
             m_lastStatus = text;
@@ -130,6 +135,21 @@ int TCliSession::Connect() {
         Err() << "error: the ECU does not answer on " << port << " ("
               << (m_lastStatus.isEmpty() ? QStringLiteral("no answer") : m_lastStatus) << ")" << Qt::endl;
     return result;
+}
+
+bool TCliSession::WaitUntil(const std::function<bool()>& done, int deadlineMs) {
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(deadlineMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
 }
 
 TExchangeResult TCliSession::Exchange(const QByteArray& payload, quint8 flag) {

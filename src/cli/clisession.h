@@ -11,7 +11,12 @@
 
 #include <QString>
 #include <QTextStream>
+#include <functional>
 #include <memory>
+
+namespace ambrel {
+class TDataMap;
+}
 
 namespace ambrel::sim {
 class TSimServer;
@@ -49,7 +54,15 @@ public:
     // Exit status and stderr line for a request that did not get its answer.
     int ReportFailure(const TExchangeResult& result, const QByteArray& payload);
 
+    // Runs the event loop until `done` holds (checked every few milliseconds) or the
+    // deadline passes; returns whether it held.
+    bool WaitUntil(const std::function<bool()>& done, int deadlineMs = 60000);
+
     TLinkManager& Link() { return *m_link; }
+    // The configuration model of the run, consumer of its own block transfers. It hears
+    // the strategy the ECU reports on connecting; the window program also connects its
+    // full read to EcuConnected, the tool reads only when a subcommand asks.
+    TDataMap& Model() { return *m_model; }
     sim::TSimServer* Simulator() { return m_sim.get(); }
     QString PortLabel() const { return m_link->PortLabel(); }
 
@@ -62,6 +75,7 @@ private:
     TQtSerialPort m_port;
     TSystemPortDirectory m_directory;
     std::unique_ptr<TLinkManager> m_link;
+    std::unique_ptr<TDataMap> m_model; // after the link: gone before it
     QString m_lastStatus;
 };
 

@@ -7,6 +7,9 @@
 #include "link/bytequeue.h"
 #include "link/commands.h"
 
+#include "config/rawdata.h"
+#include "config/configuration.h"
+
 #include <cmath>
 
 namespace ambrel::sim {
@@ -26,13 +29,6 @@ QByteArray Bytes(std::initializer_list<int> values) {
 
 int Hundredths(double v) {
     return static_cast<int>(std::lround(v * 100));
-}
-
-QByteArray Padded(const char* text, int size) {
-    QByteArray s(text);
-    s = s.left(size);
-    s.append(QByteArray(size - s.size(), ' '));
-    return s;
 }
 
 // A stored freeze frame: what the engine was doing when the first code was set.
@@ -88,32 +84,22 @@ const QList<TSimEcu::TCommandEntry>& TSimEcu::CommandHandlers() {
     return table;
 }
 
-// The configuration as the ECU leaves the factory bench: block 1 names a demo car, the
-// other blocks hold filler that changes from byte to byte (including the two values the
-// line has to stuff) so that a transfer that drops or shifts a byte shows.
+// The configuration as the ECU leaves the factory bench: the workbench's own defaults
+// for an LPG car under the ECU's strategy, encoded by the configuration model, with
+// block 1 naming a demo car. Writes replace blocks whole and reads answer what is held.
 void TSimEcu::ResetBlocks() {
     m_blocks.clear();
-    for (int block = 1; block <= kBlockCount; ++block) {
-        const int banks = IsBankedBlock(block) ? 2 : 1;
-        for (int bank = 1; bank <= banks; ++bank) {
-            QByteArray image;
-            image.append(static_cast<char>(block));
-            if (IsBankedBlock(block))
-                image.append(static_cast<char>(bank));
-            if (block == 1) {
-                image.append(Padded("SIMULATED", 20));
-                image.append(Padded("Demo 1.4 16V", 20));
-                image.append("150324");
-                // fuel LPG, 4 cylinders, RPM source, reserved, pulses per revolution,
-                // injector resistance 2.0 ohm, lambda 0-1 V, one bank, level sensor,
-                // TPS 0-5 V, MAP sensor, pressure sensor, reducer, water sensor
-                image.append(Bytes({1, 4, 1, 0, 1, 20, 1, 1, 0, 1, 0, 1, 2, 1}));
-            }
-            for (int i = static_cast<int>(image.size()); i < BlockImageSize(block); ++i)
-                image.append(static_cast<char>(1 + (i * 13 + block * 7 + bank * 29) % 255));
-            m_blocks.insert(BlockKey(block, bank), image);
-        }
-    }
+    TConfiguration defaults;
+    defaults.StrategyFlag = m_strategy == TStrategy::Compensated ? strategyCompensated : strategySlave;
+    defaults.ApplyDefaults(fuelLPG, false, QStringLiteral("Untitled.cfg"));
+    defaults.CarMake = QStringLiteral("SIMULATED");
+    defaults.CarModel = QStringLiteral("Demo 1.4 16V");
+    defaults.ConfigDate = QStringLiteral("150324");
+    TRawData image;
+    defaults.EncodeImage(image.Record);
+    for (int block = 1; block <= kBlockCount; ++block)
+        for (int bank = 1; bank <= (IsBankedBlock(block) ? 2 : 1); ++bank)
+            m_blocks.insert(BlockKey(block, bank), image.BuildBlock(block, bank));
 }
 
 std::optional<QByteArray> TSimEcu::OnWriteBlock(const QByteArray& data) {

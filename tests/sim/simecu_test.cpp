@@ -4,6 +4,8 @@
 #include "simexchange.h"
 
 #include "link/commands.h"
+#include "config/configuration.h"
+#include "config/rawdata.h"
 #include "sim/statusrecords.h"
 
 #include <gtest/gtest.h>
@@ -213,8 +215,15 @@ TEST(SimEcu, WrittenBlockIsReadBackExactlyPerBank) {
     EXPECT_EQ(FrameData(Exchange(ecu, Payload::ReadBlock(8, 1))), bankOne);
 }
 
-TEST(SimEcu, EveryBlockImageHasItsSizeAndHeader) {
+TEST(SimEcu, EveryBlockStartsAsTheDefaultImageOfTheConfigurationModel) {
     TSimEcu ecu;
+    TConfiguration model;
+    model.ApplyDefaults(fuelLPG, false, "Untitled.cfg");
+    model.CarMake = "SIMULATED";
+    model.CarModel = "Demo 1.4 16V";
+    model.ConfigDate = "150324";
+    TRawData defaults;
+    model.EncodeImage(defaults.Record);
     for (int block = 1; block <= kBlockCount; ++block) {
         for (int bank = 1; bank <= (IsBankedBlock(block) ? 2 : 1); ++bank) {
             const QByteArray image = FrameData(Exchange(ecu, Payload::ReadBlock(block, bank)));
@@ -223,8 +232,7 @@ TEST(SimEcu, EveryBlockImageHasItsSizeAndHeader) {
             if (IsBankedBlock(block)) {
                 EXPECT_EQ(ByteAt(image, 1), bank);
             }
-            EXPECT_FALSE(image.contains(QByteArray(4, '\0')))
-                << "filler should not be blank, block " << block;
+            EXPECT_EQ(image, defaults.BuildBlock(block, bank)) << "block " << block << " bank " << bank;
         }
     }
 }
