@@ -22,9 +22,14 @@ TWorkbench::TWorkbench(const TWorkbenchOptions& options) : m_options(options) {
         m_dialogs = m_ownDialogs.get();
     }
     m_link = std::make_unique<TLinkManager>(*m_serialPort, *m_directory);
+    // The one configuration model and the one set of live measures of the whole run.
+    m_config = std::make_unique<TDataMap>();
+    m_config->SetLink(*m_link);
+    m_acquisitions = std::make_unique<TAcquisitions>(*m_link);
+    m_link->SetAcquisitionModes(m_acquisitions.get());
 
     // Windows in their creation order; each exists once for the whole run.
-    m_formMain = std::make_unique<ui::TFormMain>(*m_link, *m_dialogs, m_softTimers);
+    m_formMain = std::make_unique<ui::TFormMain>(*m_link, *m_config, *m_acquisitions, *m_dialogs, m_softTimers);
     m_formSplash = std::make_unique<ui::TFormSplash>(m_softTimers);
     m_formDialog = std::make_unique<ui::TFormDialog>(m_softTimers, m_formMain.get());
     m_formCommunications = std::make_unique<ui::TFormCommunications>(*m_link, *m_serialPort);
@@ -35,8 +40,11 @@ TWorkbench::TWorkbench(const TWorkbenchOptions& options) : m_options(options) {
 }
 
 TWorkbench::~TWorkbench() {
-    // Link first (it tells the windows' requests they failed), then the windows.
+    // Link first (it tells the windows' requests they failed), then the windows, then the
+    // measures and the model that the link and the windows were using.
     m_formMain->ShutDown();
+    m_link->SetAcquisitionModes(nullptr);
+    m_link->SetMapRefreshControl(nullptr);
 }
 
 bool TWorkbench::Start(QString* error) {

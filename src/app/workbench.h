@@ -4,7 +4,9 @@
 // program, the screenshot tool and the window tests all build the workbench this way, so
 // they exercise the same wiring.
 
+#include "config/datamap.h"
 #include "link/linkmanager.h"
+#include "measure/acquisitions.h"
 #include "link/qtserialport.h"
 #include "sim/simserver.h"
 #include "ui/link/formcommunications.h"
@@ -38,6 +40,8 @@ public:
     bool Start(QString* error = nullptr);
 
     TLinkManager& Link() { return *m_link; }
+    TDataMap& Config() { return *m_config; }
+    TAcquisitions& Acquisitions() { return *m_acquisitions; }
     TSerialPort& SerialPort() { return *m_serialPort; }
     ui::TFormMain& Main() { return *m_formMain; }
     ui::TFormDialog& Dialog() { return *m_formDialog; }
@@ -57,6 +61,8 @@ private:
     TPortDirectory* m_directory = nullptr;
     ui::TDialogService* m_dialogs = nullptr;
     std::unique_ptr<TLinkManager> m_link;
+    std::unique_ptr<TDataMap> m_config;
+    std::unique_ptr<TAcquisitions> m_acquisitions;
     ui::TSoftTimers m_softTimers;
     std::unique_ptr<ui::TFormMain> m_formMain;
     std::unique_ptr<ui::TFormSplash> m_formSplash;

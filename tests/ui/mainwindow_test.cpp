@@ -11,6 +11,9 @@
 #include <QAction>
 #include <QLabel>
 #include <QTabWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -55,13 +58,29 @@ TEST_F(DemoWorkbench, ConnectsAndShowsTheIdentificationWithTheConnectingSequence
     for (const auto& r : workbench->Simulator()->Ecu().Received())
         if (r.Code != cmdReadStatusMin)
             payloads << MakePayload(r.Code, r.Data);
-    const QList<QByteArray> expected = {Payload::Plain(cmdCheckConnection),
+    QList<QByteArray> expected = {Payload::Plain(cmdCheckConnection),
                                         Payload::Strategy(Payload::TStrategyRequest::Query),
-                                        Payload::Plain(cmdReadIdent), Payload::SolenoidDisable(false),
-                                        Payload::ReadBlock(1)};
-    ASSERT_GE(payloads.size(), expected.size());
-    for (qsizetype i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(payloads[i].toHex(' '), expected[i].toHex(' ')) << i;
+                                        Payload::Plain(cmdReadIdent), Payload::SolenoidDisable(false)};
+    // ... then the configuration model's full read, then the main window's block 1.
+    QList<QByteArray> full;
+    for (int block = 1; block <= kBlockCount; ++block)
+        for (int bank = 1; bank <= (IsBankedBlock(block) ? 2 : 1); ++bank)
+            full.append(Payload::ReadBlock(block, bank));
+    QList<QByteArray> all = expected + full;
+    all << Payload::ReadBlock(1);
+    ASSERT_TRUE(WaitFor([&] {
+        int reads = 0;
+        for (const auto& r : workbench->Simulator()->Ecu().Received())
+            reads += r.Code == cmdReadBlock ? 1 : 0;
+        return reads >= 17;
+    }));
+    payloads.clear();
+    for (const auto& r : workbench->Simulator()->Ecu().Received())
+        if (r.Code != cmdReadStatusMin)
+            payloads << MakePayload(r.Code, r.Data);
+    ASSERT_GE(payloads.size(), all.size());
+    for (qsizetype i = 0; i < all.size(); ++i)
+        EXPECT_EQ(payloads[i].toHex(' '), all[i].toHex(' ')) << i;
 }
 
 TEST_F(DemoWorkbench, PulledCableIsReportedAndTheWindowStaysResponsive) {
@@ -199,18 +218,96 @@ TEST_F(FakeWorkbench, CloseAsksExitNowAndCancelKeepsTheProgramRunning) {
     EXPECT_FALSE(workbench->Link().MasterTimer().isActive());
 }
 
-TEST_F(FakeWorkbench, StrategyAnswerToASelectionQueriesAgain) {
+TEST_F(FakeWorkbench, StrategySelectionAnswerWritesTheNewDefaultsAndAsksAgain) {
     ui::TFormMain& main = workbench->Main();
-    workbench->Link().CheckConnection();
-    AnswerNext();                    // connection check
-    AnswerNext(QByteArray("\x01", 1)); // strategy query: Slave
-    AnswerNext("WUX-04 1.4.12 K35F62T9");
-    port.Written.clear();
-    main.SendStrategy(1, 1);
-    for (int i = 0; i < 10 && !port.WrittenCodes().contains(cmdStrategy); ++i)
-        AnswerNext(QByteArray("\x02", 1));
+    workbench->Link().FlushLink();
+    const QByteArray answer = BuildFrame(MakePayload(ReplyCodeFor(cmdStrategy), QByteArray("\x02", 1)));
+    main.OnReply(TFrame{answer, nullptr, 0, 1});
     EXPECT_EQ(main.StrategyFlag(), 1);
-    EXPECT_TRUE(workbench->Link().Queue().Contains(cmdReadIdent));
+    EXPECT_EQ(TabCaption(main, ui::pageFuelTrim), "Fuel trim");
+    QStringList queued; // code, and the first data byte where there is one
+    TTXQueue& queue = workbench->Link().Queue();
+    while (TFrame* head = queue.HeadFrame()) {
+        const QByteArray data = head->FrameDataPart();
+        queued << HexWord(head->Code()) + (data.isEmpty() ? QString() : "/" + HexByte(quint8(data.at(0))));
+        queue.Pop();
+    }
+    // A connection check first while disconnected; blocks 5, 2 and 9; the query; the identification.
+    EXPECT_EQ(queued, (QStringList{"0007", "0001/05", "0001/02", "0001/09", "0013/03", "0006"}));
+}
+
+TEST_F(FakeWorkbench, BlockOneOfAnEcuNeverConfiguredAsksForTheWizard) {
+    ui::TFormMain& main = workbench->Main();
+    int asked = 0;
+    QObject::connect(&main, &ui::TFormMain::WizardRequested, [&] { ++asked; });
+    TDataMap& config = workbench->Config();
+    const auto blockReply = [&](const QString& date) {
+        config.ConfigDate = date;
+        config.EncodeImage();
+        const QByteArray image = config.RawData().BuildBlock(1, 1);
+        config.ConfigDate = QStringLiteral("010101");
+        main.OnReply(TFrame{BuildFrame(MakePayload(ReplyCodeFor(cmdReadBlock), image)), nullptr, 0, 0});
+    };
+    blockReply(QStringLiteral("150324"));
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(config.ConfigDate, "150324");
+    blockReply(QStringLiteral("000000"));
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(FakeWorkbench, UnsavedConfigurationAsksTwiceAndKeepsRunningUnlessSavedOrDropped) {
+    ui::TFormMain& main = workbench->Main();
+    TDataMap& config = workbench->Config();
+    struct Case {
+        const char* what;
+        QList<QMessageBox::StandardButton> answers;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"cancel at the first question", {QMessageBox::Cancel}, false},
+        {"cancel at the second", {QMessageBox::Yes, QMessageBox::Cancel}, false},
+        {"save, but the file dialog is cancelled", {QMessageBox::Yes, QMessageBox::Yes}, false},
+        {"close without saving", {QMessageBox::Yes, QMessageBox::No}, true},
+    };
+    for (const Case& c : cases) {
+        config.SetSaved(false);
+        dialogs.Asked.clear();
+        for (auto a : c.answers)
+            dialogs.Answers.enqueue(a);
+        EXPECT_EQ(main.close(), c.closes) << c.what;
+        EXPECT_EQ(dialogs.Asked.first(), "Exit now?") << c.what;
+        if (c.answers.size() > 1) {
+            EXPECT_EQ(dialogs.Asked.value(1), "Current configuration is unsaved.\nDo you want to save it ?") << c.what;
+        }
+    }
+}
+
+TEST_F(FakeWorkbench, SavingOntoAnExistingFileAndAnsweringNoOpensTheDialogAgain) {
+    ui::TFormMain& main = workbench->Main();
+    QTemporaryDir dir;
+    const QString existing = dir.filePath("existing.cfg");
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep me");
+    file.close();
+    const QString fresh = dir.filePath("fresh.cfg");
+    dialogs.FileNames << existing << fresh;
+    dialogs.Answers.enqueue(QMessageBox::No);
+    EXPECT_TRUE(main.FileSave1Execute());
+    EXPECT_EQ(dialogs.FileDialogs, (QStringList{"Save configuration as", "Save configuration as"}));
+    EXPECT_EQ(dialogs.Asked.value(0), "existing.cfg already exists.\nDo you want to overwrite it ?");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "keep me");
+    EXPECT_EQ(QFileInfo(fresh).size(), 1388);
+    EXPECT_TRUE(main.windowTitle().endsWith(" - fresh.cfg"));
+
+    // The saved file loads back; a file that is no configuration leaves everything as it was.
+    dialogs.FileNames << fresh;
+    EXPECT_TRUE(main.FileOpen1Execute());
+    dialogs.FileNames << existing;
+    EXPECT_FALSE(main.FileOpen1Execute());
+    EXPECT_TRUE(main.windowTitle().endsWith(" - fresh.cfg"));
+    EXPECT_TRUE(workbench->Config().Saved());
 }
 
 TEST_F(FakeWorkbench, UnpluggedCableMovesToAListedPortAndConnectsWhenAnEcuAnswers) {
@@ -233,8 +330,6 @@ TEST_F(FakeWorkbench, UnpluggedCableMovesToAListedPortAndConnectsWhenAnEcuAnswer
 
 TEST(WorkbenchShutdown, LeavesNoThreadTimerOrOpenPortBehind) {
     TScriptedDialogs dialogs;
-    const int threadsBefore = QThread::idealThreadCount() > 0 ? 0 : 0;
-    (void)threadsBefore;
     {
         app::TWorkbenchOptions options;
         options.Demo = true;

@@ -1,16 +1,21 @@
 #include "formmain.h"
 
+#include "config/datamap.h"
 #include "dialogservice.h"
 #include "formdialog.h"
 #include "languages.h"
 #include "link/commands.h"
 #include "link/linkmanager.h"
 #include "link/registry.h"
+#include "measure/acquisitions.h"
 #include "ui/link/formcommunications.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -113,6 +118,9 @@ const TPageRow kPages[kPageCount] = {
 // Actions whose handler this window has now; the others wait for their windows and
 // stay disabled meanwhile.
 const char* const kWorkingActions[] = {
+    "FileOpen1",       "FileSave1",           "EditUndo1",             "EditResetAll",
+    "EditWriteDate",   "EditEnableRangeCheck1", "ECUUpload1",          "ECUDownload1",
+    "DiagnosticsInjectionSequence",
     "FileExit1",       "ECUReset1",           "ECUClearQueue",         "ECUSwitchMode1",
     "ECUScanCOM",      "DiagnosticsSolenoid1", "DiagnosticsEVon",       "DiagnosticsEVoff",
     "DiagnosticsVersionInfo1", "DiagnosticsLog1", "DiagnosticsEnableStatusUpdate1",
@@ -128,8 +136,10 @@ QString Tr(const char* text) {
 
 } // namespace
 
-TFormMain::TFormMain(TLinkManager& link, TDialogService& dialogs, TSoftTimers& timers, QWidget* parent)
-    : QMainWindow(parent), m_link(link), m_dialogs(dialogs), m_softTimers(timers) {
+TFormMain::TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TDialogService& dialogs,
+                     TSoftTimers& timers, QWidget* parent)
+    : QMainWindow(parent), m_link(link), m_config(config), m_acquisitions(acquisitions), m_dialogs(dialogs),
+      m_softTimers(timers) {
     setObjectName(QStringLiteral("FormMain"));
     resize(1024, 740);
     CreateActions();
@@ -148,12 +158,11 @@ TFormMain::TFormMain(TLinkManager& link, TDialogService& dialogs, TSoftTimers& t
     m_statusPanels[1] = panel1;
 
     RetranslateUi();
-    m_caption = ApplicationTitle();
-    setWindowTitle(m_caption);
-    m_actions.value(QStringLiteral("EditUndo1"))->setEnabled(false);
-    m_toolButtons.value(QStringLiteral("ButtonUndo"))->setEnabled(false);
-    m_actions.value(QStringLiteral("EditEnableRangeCheck1"))
-        ->setChecked(RegReadBool(kSettingsKey, QStringLiteral("CheckRange")));
+    setWindowTitle(ApplicationTitle());
+    SetUndoEnabled(false);
+    m_config.SetApplicationTitle(ApplicationTitle());
+    m_config.SetView(this);
+    m_actions.value(QStringLiteral("EditEnableRangeCheck1"))->setChecked(m_config.EnableCheckRanges());
 
     ApplyVisibilityRules();
     ConnectLink();
@@ -230,7 +239,18 @@ void TFormMain::CreateActions() {
     const auto on = [this](const char* name, auto handler) {
         connect(m_actions.value(QLatin1String(name)), &QAction::triggered, this, handler);
     };
+    on("FileOpen1", [this] { FileOpen1Execute(); });
+    on("FileSave1", [this] { FileSave1Execute(); });
     on("FileExit1", [this] { close(); });
+    on("EditUndo1", [this] { EditUndo1Execute(); });
+    on("EditResetAll", [this] { EditResetAllExecute(); });
+    on("EditWriteDate", [this] { EditWriteDateExecute(); });
+    on("EditEnableRangeCheck1", [this] {
+        m_config.SetEnableCheckRanges(m_actions.value(QStringLiteral("EditEnableRangeCheck1"))->isChecked());
+    });
+    on("ECUUpload1", [this] { m_config.UploadAll(1); });
+    on("ECUDownload1", [this] { ECUDownload1Execute(); });
+    on("DiagnosticsInjectionSequence", [this] { m_acquisitions.RequestSequence(); });
     on("ECUReset1", [this] { ECUReset1Execute(); });
     on("ECUClearQueue", [this] { ECUClearQueueExecute(); });
     on("ECUSwitchMode1", [this] { ECUSwitchMode1Execute(); });
@@ -336,10 +356,7 @@ void TFormMain::ConnectLink() {
         ShowFeatureControls(m_pages);
         HideUnsupportedControls(m_pages);
     });
-    connect(&m_link, &TLinkManager::StrategyReported, this, [this](int flag, bool) {
-        if (flag == 0 || flag == 1)
-            SetStrategyFlag(flag);
-    });
+    connect(&m_link, &TLinkManager::StrategyReported, &m_config, &TDataMap::OnStrategyReported);
     connect(&m_link, &TLinkManager::EcuConnected, this, &TFormMain::OnEcuConnected);
     connect(&m_link, &TLinkManager::PortMenuChanged, this, &TFormMain::RefreshPortMenu);
     connect(&m_link, &TLinkManager::AutoScanLoaded, this,
@@ -370,8 +387,17 @@ void TFormMain::changeEvent(QEvent* event) {
 
 // ---------------------------------------------------------------- rules
 
+int TFormMain::StrategyFlag() const {
+    return m_config.StrategyFlag;
+}
+
 void TFormMain::SetStrategyFlag(int flag) {
-    m_strategyFlag = flag;
+    m_config.SetStrategyFlag(flag); // the model tells the window back through StrategyChanged
+    ApplyStrategyCaptions();
+    ApplyVisibilityRules();
+}
+
+void TFormMain::StrategyChanged(int) {
     ApplyStrategyCaptions();
     ApplyVisibilityRules();
 }
@@ -381,7 +407,7 @@ void TFormMain::ApplyVisibilityRules() {
     for (QAction* action : m_actions)
         if (!m_portActions.contains(action) && !m_languageActions.contains(action))
             action->setVisible(true);
-    const bool compensated = m_strategyFlag == 1;
+    const bool compensated = StrategyFlag() == strategyCompensated;
     for (int i = 0; i < kPageCount; ++i) {
         bool visible = true;
         if (i == pageGasMapComp || i == pageFuelTrim)
@@ -394,7 +420,7 @@ void TFormMain::ApplyVisibilityRules() {
 
 void TFormMain::ApplyStrategyCaptions() {
     m_actions.value(QStringLiteral("ECUSwitchMode1"))
-        ->setText(m_strategyFlag == 0 ? Tr("Switch to Compensated") : Tr("Switch to Slave"));
+        ->setText(StrategyFlag() == strategySlave ? Tr("Switch to Compensated") : Tr("Switch to Slave"));
 }
 
 int TFormMain::FirmwareFeatureLevel() const {
@@ -425,16 +451,6 @@ void TFormMain::HideUnsupportedControls(QWidget* root) {
     }
 }
 
-void TFormMain::UpdateCaption(const QString& configDate, bool saved, const QString& fileName) {
-    const QString title = ApplicationTitle();
-    const QString name = fileName.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
-    if (configDate == QLatin1String("000000"))
-        m_caption = title;
-    else
-        m_caption = title + QStringLiteral(" - ") + name + (saved ? QString() : QStringLiteral(" *"));
-    setWindowTitle(m_caption);
-}
-
 QString TFormMain::StatusPanelText(int panel) const {
     return (panel == 0 || panel == 1) ? m_statusPanels[panel]->text() : QString();
 }
@@ -446,6 +462,7 @@ void TFormMain::OnEcuConnected() {
     // operation, then (after the configuration model's full read) configuration block 1.
     m_link.SendCommand(Payload::SolenoidDisable(false), this, 1);
     m_actions.value(QStringLiteral("DiagnosticsSolenoid1"))->setChecked(false);
+    m_config.OnEcuConnected();
     RequestConfigurationBlock();
 }
 
@@ -467,13 +484,27 @@ void TFormMain::ConsumeReply(const TFrame& reply) {
     if (reply.Code() == ReplyCodeFor(cmdStrategy)) {
         const int answer = Answer::Strategy(reply.FrameDataPart());
         if (answer == 1 || answer == 2)
-            m_strategyFlag = answer - 1;
+            m_config.SetStrategyFlag(answer - 1);
         if (reply.Flag != 0) {
+            // A selection of the user's: the new strategy's lambda and adaptivity defaults go
+            // to the ECU, then the ECU is asked again what it runs.
+            m_config.SetLambdaDefaults(StrategyFlag());
+            m_config.SetAdaptivityDefaults(StrategyFlag());
+            m_config.EncodeImage();
+            RefreshGUI(m_config);
+            for (int block : {5, 2, 9})
+                m_config.DownloadBlock(block);
             m_link.SendCommand(Payload::Strategy(Payload::TStrategyRequest::Query), &m_link);
             m_link.SendCommand(Payload::Plain(cmdReadIdent), &m_link);
         }
         ApplyStrategyCaptions();
         ApplyVisibilityRules();
+    } else if (reply.Code() == ReplyCodeFor(cmdReadBlock)) {
+        m_config.RawData().ParseBlock(reply);
+        m_config.DecodeParameters(m_config.RawData().Record);
+        RefreshGUI(m_config);
+        if (m_config.ConfigDate == QLatin1String("000000"))
+            emit WizardRequested(); // an ECU that was never configured
     }
 }
 
@@ -507,16 +538,22 @@ void TFormMain::ECUClearQueueExecute() {
 
 void TFormMain::ECUSwitchMode1Execute() {
     const QString question =
-        m_strategyFlag == 0
+        StrategyFlag() == strategySlave
             ? Tr("You are about to switch to Compensated mode.\nCompensated default settings will be loaded.\nAre "
                  "you sure ?")
             : Tr("You are about to switch to Slave mode.\nSlave default settings will be loaded.\nAre you sure ?");
     if (m_dialogs.Question(this, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    const int other = 1 - m_strategyFlag;
+    const int other = 1 - StrategyFlag();
     SendStrategy(other, 1);
-    if (!m_link.ECUisConnected())
-        SetStrategyFlag(other); // switched here; a connected ECU's answer completes it instead
+    if (m_link.ECUisConnected())
+        return; // the ECU's answer completes the switch
+    // Not connected: switched here, with the new strategy's lambda and adaptivity defaults.
+    SetStrategyFlag(other);
+    m_config.SetLambdaDefaults(other);
+    m_config.SetAdaptivityDefaults(other);
+    m_config.EncodeImage();
+    RefreshGUI(m_config);
 }
 
 void TFormMain::ECUComExecute(QAction* action) {
@@ -585,8 +622,165 @@ void TFormMain::TimerGUITimer() {
 bool TFormMain::FormCloseQuery() {
     if (m_dialogs.Question(this, Tr("Exit now?"), QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes)
         return false;
-    // The unsaved-configuration question joins here with the configuration model.
+    if (m_config.Saved())
+        return true;
+    switch (m_dialogs.Question(this, Tr("Current configuration is unsaved.\nDo you want to save it ?"),
+                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        // Closing only once the file is written: a cancelled or failed save keeps the
+        // program, and the configuration, where they are.
+        return FileSave1Execute();
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------- files and configuration
+
+namespace {
+const char* const kConfigFilter = QT_TRANSLATE_NOOP("TFormMain", "Configuration file (*.cfg);;All files (*.*)");
+}
+
+bool TFormMain::FileOpen1Execute() {
+    const QString folder = RegReadString(kSettingsKey, QStringLiteral("ConfigFolder"));
+    const QString path = m_dialogs.OpenFileName(this, Tr("Open configuration file"), folder, Tr(kConfigFilter));
+    if (path.isEmpty())
+        return false;
+    const TFileResult result = m_config.LoadFromFile(path);
+    if (!result.Ok()) {
+        m_dialogs.Error(this, result.Error);
+        return false;
+    }
+    ApplyStrategyCaptions();
+    ApplyVisibilityRules();
+    HideUnsupportedControls(m_pages);
+    setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + QFileInfo(path).fileName());
+    if (m_link.ECUisConnected()) {
+        m_config.DownloadAll(Tr("Opening file"), true);
+        SendStrategy(StrategyFlag(), 0);
+    }
     return true;
+}
+
+bool TFormMain::FileSave1Execute() {
+    m_config.View().ReadFromGUI(m_config);
+    m_config.BuildFileName();
+    const QString configFolder = RegReadString(kSettingsKey, QStringLiteral("ConfigFolder"));
+    const QString folder = configFolder.isEmpty()
+                               ? QString()
+                               : QDir(configFolder).filePath(m_config.Fuel == fuelCNG ? QStringLiteral("CNG")
+                                                                                      : QStringLiteral("LPG"));
+    const QString suggestion = folder.isEmpty() ? m_config.FileName : QDir(folder).filePath(m_config.FileName);
+    for (;;) {
+        const QString path = m_dialogs.SaveFileName(this, Tr("Save configuration as"), suggestion, Tr(kConfigFilter));
+        if (path.isEmpty())
+            return false;
+        if (QFileInfo::exists(path) &&
+            m_dialogs.Warning(this, QFileInfo(path).fileName() + Tr(" already exists.\nDo you want to overwrite it ?"),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            continue; // No: the dialog opens again
+        const TFileResult result = m_config.SaveToFile(path);
+        if (!result.Ok()) {
+            m_dialogs.Error(this, result.Error);
+            return false;
+        }
+        setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + QFileInfo(path).fileName());
+        return true;
+    }
+}
+
+void TFormMain::EditUndo1Execute() {
+    m_config.Undo();
+    SetUndoEnabled(false);
+}
+
+void TFormMain::EditResetAllExecute() {
+    const QString question =
+        StrategyFlag() == strategySlave
+            ? Tr("You are about to reset the configuration to Slave LPG defaults.\nYou will loose current maps: are "
+                 "you sure ?")
+            : Tr("You are about to reset the configuration to Compensated LPG defaults.\nYou will loose current maps: "
+                 "are you sure ?");
+    if (m_dialogs.Question(this, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    m_config.SaveUndoPoint();
+    m_config.ResetToDefaults(fuelLPG, false);
+    m_config.SetSaved(true);
+    RefreshGUI(m_config);
+    if (m_link.ECUisConnected())
+        m_config.DownloadAll(Tr("Clearing ECU"), true);
+}
+
+void TFormMain::EditWriteDateExecute() {
+    m_config.ConfigDate = QDate::currentDate().toString(QStringLiteral("ddMMyy"));
+    m_config.DownloadBlock(1);
+}
+
+void TFormMain::ECUDownload1Execute() {
+    if (m_link.ECUisConnected())
+        m_config.DownloadAll(Tr("Download in progress"), true);
+}
+
+// ---------------------------------------------------------------- what the model asks of the window
+
+TConfigPage TFormMain::VisiblePage() const {
+    static constexpr TConfigPage kByIndex[kPageCount] = {
+        TConfigPage::General,    TConfigPage::Functions,  TConfigPage::Injectors,   TConfigPage::PetrolMap,
+        TConfigPage::GasMap,     TConfigPage::GasMap,     TConfigPage::Emulation,   TConfigPage::FuelTrim,
+        TConfigPage::Correction, TConfigPage::Drivability, TConfigPage::Advance,    TConfigPage::Sensors,
+    };
+    const int index = m_pages->currentIndex();
+    return index >= 0 && index < kPageCount ? kByIndex[index] : TConfigPage::None;
+}
+
+void TFormMain::RefreshGUI(const TDataMap& config) {
+    // The live measures scale by the sensors the configuration names.
+    TMeasureSettings settings;
+    settings.TPSType = config.TPSType;
+    settings.LambdaType = config.LambdaType;
+    settings.Cylinders = config.Cylinders;
+    m_acquisitions.SetSettings(settings);
+    m_actions.value(QStringLiteral("EditEnableRangeCheck1"))->setChecked(config.EnableCheckRanges());
+}
+
+void TFormMain::RequestSequence() {
+    m_acquisitions.RequestSequence();
+}
+
+void TFormMain::ShowProgress(const QString& text, int percent) {
+    m_progressText = text;
+    if (m_dialog)
+        m_dialog->ShowProgressBar(text, percent);
+}
+
+void TFormMain::SetProgress(int percent) {
+    if (m_dialog)
+        m_dialog->ShowProgressBar(m_progressText, percent);
+}
+
+void TFormMain::HideProgress() {
+    if (m_dialog)
+        m_dialog->hide();
+}
+
+void TFormMain::ShowMessage(const QString& text, int milliseconds) {
+    if (m_dialog)
+        m_dialog->ShowMessage(text, milliseconds);
+}
+
+void TFormMain::ShowError(const QString& text) {
+    m_dialogs.Error(this, text);
+}
+
+void TFormMain::SetTitle(const QString& title) {
+    setWindowTitle(title);
+}
+
+void TFormMain::SetUndoEnabled(bool enabled) {
+    m_actions.value(QStringLiteral("EditUndo1"))->setEnabled(enabled);
+    m_toolButtons.value(QStringLiteral("ButtonUndo"))->setEnabled(enabled);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

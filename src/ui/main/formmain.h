@@ -6,6 +6,7 @@
 //
 // Everything it needs comes in through the constructor; it creates no model of its own.
 
+#include "config/configview.h"
 #include "link/frame.h"
 #include "softtimers.h"
 
@@ -22,8 +23,10 @@ class QTabWidget;
 class QToolBar;
 
 namespace ambrel {
+class TAcquisitions;
+class TDataMap;
 class TLinkManager;
-}
+} // namespace ambrel
 
 namespace ambrel::ui {
 
@@ -50,10 +53,11 @@ enum TPageIndex {
     kPageCount
 };
 
-class TFormMain final : public QMainWindow, public TConsumerInterface {
+class TFormMain final : public QMainWindow, public TConsumerInterface, public TConfigView {
     Q_OBJECT
 public:
-    TFormMain(TLinkManager& link, TDialogService& dialogs, TSoftTimers& timers, QWidget* parent = nullptr);
+    TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TDialogService& dialogs,
+              TSoftTimers& timers, QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // The windows made after the main window, handed over by the composition root.
@@ -61,8 +65,8 @@ public:
     void SetCommunicationsWindow(TFormCommunications* window);
     void SetLanguageSwitcher(TLanguageSwitcher* switcher);
 
-    // Strategy: 0 Slave, 1 Compensated.
-    int StrategyFlag() const { return m_strategyFlag; }
+    // Strategy: 0 Slave, 1 Compensated; the configuration model holds it.
+    int StrategyFlag() const;
     void SetStrategyFlag(int flag);
     void ApplyVisibilityRules();
     void ApplyStrategyCaptions();
@@ -72,8 +76,9 @@ public:
     void SendStrategy(int strategyFlag, quint8 flag);
     void RequestConfigurationBlock();
     void RefreshPortMenu();
-    // The window caption from the configuration's date, saved state and file name.
-    void UpdateCaption(const QString& configDate, bool saved, const QString& fileName);
+    // "Open..." and "Save": false when cancelled or failed (the reason was shown).
+    bool FileOpen1Execute();
+    bool FileSave1Execute();
 
     QAction* Action(const QString& name) const { return m_actions.value(name); }
     QTabWidget* Pages() const { return m_pages; }
@@ -87,6 +92,19 @@ public:
     void OnReply(const TFrame& reply) override;
     void OnFailure() override {}
     void OnTimeout() override {}
+
+    // TConfigView: what the configuration model asks of the window.
+    TConfigPage VisiblePage() const override;
+    void RefreshGUI(const TDataMap& config) override;
+    void StrategyChanged(int strategyFlag) override;
+    void RequestSequence() override;
+    void ShowProgress(const QString& text, int percent) override;
+    void SetProgress(int percent) override;
+    void HideProgress() override;
+    void ShowMessage(const QString& text, int milliseconds) override;
+    void ShowError(const QString& text) override;
+    void SetTitle(const QString& title) override;
+    void SetUndoEnabled(bool enabled) override;
 
 signals:
     // A block 1 with the date "000000" came from an ECU never configured.
@@ -109,6 +127,10 @@ private:
     void OnEcuConnected();
 
     // Menu handlers.
+    void EditUndo1Execute();
+    void EditResetAllExecute();
+    void EditWriteDateExecute();
+    void ECUDownload1Execute();
     void ECUReset1Execute();
     void ECUClearQueueExecute();
     void ECUSwitchMode1Execute();
@@ -121,6 +143,8 @@ private:
     void HelpInfo1Execute();
 
     TLinkManager& m_link;
+    TDataMap& m_config;
+    TAcquisitions& m_acquisitions;
     TDialogService& m_dialogs;
     TSoftTimers& m_softTimers;
     QPointer<TFormDialog> m_dialog;
@@ -139,10 +163,9 @@ private:
     QTabWidget* m_pages = nullptr;
     QLabel* m_statusPanels[2] = {nullptr, nullptr};
     QTimer m_timerGui;
-    int m_strategyFlag = 0;
     int m_solenoidState = 3;
     bool m_shutDown = false;
-    QString m_caption;
+    QString m_progressText;
 };
 
 } // namespace ambrel::ui
