@@ -133,7 +133,7 @@ const QList<TCliCommand>& LinkCliCommands() {
 
 const QList<TCliCommand>& CliCommands() {
     // Each layer brings its own table; the order here is the order of the usage text.
-    static const QList<TCliCommand> all = LinkCliCommands() + ConfigCliCommands();
+    static const QList<TCliCommand> all = LinkCliCommands() + ConfigCliCommands() + MeasureCliCommands();
     return all;
 }
 

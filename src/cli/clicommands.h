@@ -26,6 +26,8 @@ const QList<TCliCommand>& CliCommands();
 const QList<TCliCommand>& LinkCliCommands();
 // The configuration subcommands (read-config, write-config, show-config).
 const QList<TCliCommand>& ConfigCliCommands();
+// The live-measurement subcommands (status, record, trace-info).
+const QList<TCliCommand>& MeasureCliCommands();
 const TCliCommand* FindCliCommand(const QString& name);
 QString CliUsage();
 
