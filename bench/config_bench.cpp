@@ -7,6 +7,7 @@
 
 #include "config/datamap.h"
 #include "link/commands.h"
+#include "wiretime.h"
 #include "link/linkmanager.h"
 #include "link/qtserialport.h"
 #include "sim/simserver.h"
@@ -19,34 +20,7 @@
 #include <functional>
 
 using namespace ambrel;
-
-namespace {
-
-constexpr int kBaud = 9600;
-constexpr double kPacingMs = 55.0;
-
-double WireMs(qint64 bytes) {
-    return static_cast<double>(bytes) * 10.0 * 1000.0 / kBaud;
-}
-
-qint64 StuffedSize(const QByteArray& payload) {
-    return EscapeFrame(BuildFrame(payload)).size();
-}
-
-bool WaitFor(const std::function<bool()>& done, int deadlineMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(1);
-    QTimer::singleShot(deadlineMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-} // namespace
+using namespace ambrel::bench;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -7,6 +7,7 @@
 // lands part-way through a tick, so 55 ms on average) before the next request leaves.
 
 #include "link/commands.h"
+#include "wiretime.h"
 #include "link/linkmanager.h"
 #include "link/qtserialport.h"
 #include "sim/simserver.h"
@@ -19,19 +20,9 @@
 #include <cstdio>
 
 using namespace ambrel;
+using namespace ambrel::bench;
 
 namespace {
-
-constexpr int kBaud = 9600;
-constexpr double kPacingMs = 55.0;
-
-double WireMs(qint64 bytes) {
-    return static_cast<double>(bytes) * 10.0 * 1000.0 / kBaud;
-}
-
-qint64 StuffedSize(const QByteArray& payload) {
-    return EscapeFrame(BuildFrame(payload)).size();
-}
 
 class TWait final : public TConsumerInterface {
 public:

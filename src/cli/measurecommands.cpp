@@ -41,17 +41,6 @@ bool RunUntil(const std::function<bool()>& done, int ms) {
 // The meters window of the command line: it has no chart, and tells errors on stderr.
 class TCliTraceView final : public TTraceView {
 public:
-    void ClearTraces() override {}
-    void ResetTraceAxes() override {}
-    void AppendTracePoint(int, double, double) override {}
-    void DeleteFirstPoints() override {}
-    void SetTimeAxis(double, double) override {}
-    void TraceSettingChanged(int) override {}
-    void ShowRecorderState(TRecorderState, const QString&) override {}
-    void SetSaveButton(bool, bool) override {}
-    void SetLoadButton(bool, bool) override {}
-    void ShowAcquisitionMode(bool, bool) override {}
-    void ResetMeterMarks() override {}
     void ShowError(const QString& text) override { TCliSession::Err() << "error: " << text << Qt::endl; }
 };
 

@@ -12,21 +12,7 @@ namespace ambrel {
 namespace {
 
 // Stands in for the meters window where there is none (the command-line tool).
-class TNoTraceView final : public TTraceView {
-public:
-    void ClearTraces() override {}
-    void ResetTraceAxes() override {}
-    void AppendTracePoint(int, double, double) override {}
-    void DeleteFirstPoints() override {}
-    void SetTimeAxis(double, double) override {}
-    void TraceSettingChanged(int) override {}
-    void ShowRecorderState(TRecorderState, const QString&) override {}
-    void SetSaveButton(bool, bool) override {}
-    void SetLoadButton(bool, bool) override {}
-    void ShowAcquisitionMode(bool, bool) override {}
-    void ResetMeterMarks() override {}
-    void ShowError(const QString&) override {}
-};
+class TNoTraceView final : public TTraceView {};
 
 TNoTraceView g_noView;
 

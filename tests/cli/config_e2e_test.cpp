@@ -19,38 +19,14 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "clirun.h"
+
 using namespace ambrel;
 using namespace ambrel::sim;
+using ambrel::test::RunCli;
+using ambrel::test::TRun;
 
 namespace {
-
-struct TRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Without a device the tool runs offline.
-TRun RunCli(const QString& device, const QStringList& args, int timeoutMs = 60000) {
-    QProcess process;
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    process.start(QStringLiteral(AMBREL_CLI_PATH),
-                  device.isEmpty() ? args : QStringList{"--port", device} + args);
-    loop.exec(); // the simulator answers from this loop while the tool runs
-    TRun run;
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
 
 QByteArray ReadAll(const QString& path) {
     QFile f(path);

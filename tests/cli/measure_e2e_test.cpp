@@ -16,36 +16,14 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "clirun.h"
+
 using namespace ambrel;
 using namespace ambrel::sim;
+using ambrel::test::RunCli;
+using ambrel::test::TRun;
 
 namespace {
-
-struct TRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-TRun RunTool(const QStringList& args, int timeoutMs = 30000) {
-    QProcess process;
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    process.start(QStringLiteral(AMBREL_CLI_PATH), args);
-    loop.exec(); // the simulator answers from this loop while the tool runs
-    TRun run;
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // On gas, half way up a blip of the throttle: every measure has a value worth checking.
 TEngineOptions FrozenOnGas() {
@@ -59,7 +37,7 @@ class MeasureEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.Start()) << server.ErrorString().toStdString(); }
     QJsonObject Status(const char* mode) {
-        const TRun run = RunTool({"--port", server.DeviceName(), "status", "--mode", mode, "--json"});
+        const TRun run = RunCli(server.DeviceName(), {"status", "--mode", mode, "--json"});
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8(), &error);
@@ -119,13 +97,13 @@ TEST_F(MeasureEndToEnd, StatusInEachModeShowsWhatTheEngineModelPutOnTheWire) {
 }
 
 TEST_F(MeasureEndToEnd, StatusPrintsUnitsAndRejectsBadArguments) {
-    const TRun run = RunTool({"--port", server.DeviceName(), "status", "--mode", "min"});
+    const TRun run = RunCli(server.DeviceName(), {"status", "--mode", "min"});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QRegularExpression("RPM: +\\d+ rpm"))) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains("(Engine on)")) << run.out.toStdString();
     for (const QStringList& bad : {QStringList{"status", "--mode", "fast"}, QStringList{"status", "--count", "0"},
                                    QStringList{"record", "--seconds", "x", "f.txt"}}) {
-        const TRun r = RunTool(QStringList{"--port", server.DeviceName()} + bad);
+        const TRun r = RunCli(server.DeviceName(), bad);
         EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
     }
 }
@@ -133,9 +111,9 @@ TEST_F(MeasureEndToEnd, StatusPrintsUnitsAndRejectsBadArguments) {
 TEST_F(MeasureEndToEnd, RecordedFileIsReadBackByTraceInfo) {
     QTemporaryDir dir;
     const QString path = dir.filePath("drive.txt");
-    const TRun record = RunTool({"--port", server.DeviceName(), "record", "--seconds", "3", path});
+    const TRun record = RunCli(server.DeviceName(), {"record", "--seconds", "3", path});
     ASSERT_EQ(record.exitCode, 0) << record.err.toStdString();
-    const TRun info = RunTool({"trace-info", path});
+    const TRun info = RunCli({}, {"trace-info", path});
     ASSERT_EQ(info.exitCode, 0) << info.err.toStdString();
     EXPECT_TRUE(info.out.contains("Traces:    41")) << info.out.toStdString();
     EXPECT_TRUE(info.out.contains("Revs [RPM]\t10000.0")) << info.out.toStdString();
@@ -147,6 +125,6 @@ TEST_F(MeasureEndToEnd, RecordedFileIsReadBackByTraceInfo) {
     EXPECT_GE(lines.captured(1).toInt(), 10);
     EXPECT_LE(lines.captured(1).toInt(), 21);
 
-    const TRun missing = RunTool({"trace-info", dir.filePath("none.txt")});
+    const TRun missing = RunCli({}, {"trace-info", dir.filePath("none.txt")});
     EXPECT_EQ(missing.exitCode, 1);
 }
