@@ -88,9 +88,9 @@ quint16 TLinkRequestSink::HeadCode() {
 TDataMap::TDataMap(QObject* parent) : QObject(parent), m_clipboard(std::make_unique<TGridClipboard>(*this)) {
     ResetToDefaults(fuelLPG, false);
     SetSaved(true);
-    // An installation writes CheckRange; without it the ranges are checked, the safer way.
-    const QString stored = RegReadString(kSettingsKey, QStringLiteral("CheckRange"));
-    m_checkRanges = stored.isEmpty() || RegReadBool(kSettingsKey, QStringLiteral("CheckRange"));
+    // An installation writes CheckRange; a missing value reads as off, like the other
+    // settings that an installation writes (COM_Port 0, COM_Autoscan off).
+    m_checkRanges = RegReadBool(kSettingsKey, QStringLiteral("CheckRange"));
     m_mapRefresh = true;
 }
 

@@ -3,6 +3,7 @@
 #include "config/datamap.h"
 #include "support/qtprinters.h"
 
+#include <QSettings>
 #include <gtest/gtest.h>
 
 using namespace ambrel;
@@ -231,6 +232,14 @@ TEST(Parameters, RangeCheckAndRpmRounding) {
 }
 
 TEST(Parameters, RangeCheckSettingIsStoredAndRead) {
+    {
+        QSettings(QStringLiteral("Norvane"), QStringLiteral("Ambrel Q7")).remove(QStringLiteral("CheckRange"));
+        TDataMap absent;
+        EXPECT_FALSE(absent.EnableCheckRanges());
+        absent.SetEnableCheckRanges(true);
+        TDataMap stored;
+        EXPECT_TRUE(stored.EnableCheckRanges());
+    }
     {
         TDataMap map;
         map.SetEnableCheckRanges(false);

@@ -4,6 +4,7 @@
 #include "dialogservice.h"
 #include "formdialog.h"
 #include "languages.h"
+#include "programsettings.h"
 #include "link/commands.h"
 #include "link/linkmanager.h"
 #include "link/registry.h"
@@ -644,7 +645,7 @@ const char* const kConfigFilter = QT_TRANSLATE_NOOP("TFormMain", "Configuration 
 }
 
 bool TFormMain::FileOpen1Execute() {
-    const QString folder = RegReadString(kSettingsKey, QStringLiteral("ConfigFolder"));
+    const QString folder = ConfigFolder();
     const QString path = m_dialogs.OpenFileName(this, Tr("Open configuration file"), folder, Tr(kConfigFilter));
     if (path.isEmpty())
         return false;
@@ -667,7 +668,7 @@ bool TFormMain::FileOpen1Execute() {
 bool TFormMain::FileSave1Execute() {
     m_config.View().ReadFromGUI(m_config);
     m_config.BuildFileName();
-    const QString configFolder = RegReadString(kSettingsKey, QStringLiteral("ConfigFolder"));
+    const QString configFolder = ConfigFolder();
     const QString folder = configFolder.isEmpty()
                                ? QString()
                                : QDir(configFolder).filePath(m_config.Fuel == fuelCNG ? QStringLiteral("CNG")
