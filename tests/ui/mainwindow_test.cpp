@@ -83,6 +83,23 @@ TEST_F(DemoWorkbench, ConnectsAndShowsTheIdentificationWithTheConnectingSequence
         EXPECT_EQ(payloads[i].toHex(' '), all[i].toHex(' ')) << i;
 }
 
+TEST_F(DemoWorkbench, ResetShowsTheBootTextAndReturnsWhenTheApplicationStarts) {
+    ASSERT_TRUE(WaitFor([&] { return workbench->Link().ECUisConnected(); }));
+    dialogs.Answers.enqueue(QMessageBox::Yes);
+    workbench->Main().Action("ECUReset1")->trigger();
+    EXPECT_EQ(dialogs.Asked.last(), "Resetting ECU: are you sure ?");
+    ASSERT_TRUE(WaitFor([&] { return workbench->Link().InBootMonitor(); }));
+    ASSERT_TRUE(WaitFor([&] { return !workbench->Link().InBootMonitor(); }, 6000));
+    EXPECT_EQ(workbench->Dialog().Text(), "ECU resetted");
+    EXPECT_TRUE(workbench->Link().Log().Contains("Start Application"));
+    // Back at 9600 baud: the ECU answers framed requests again.
+    ASSERT_TRUE(WaitFor([&] {
+        const auto& received = workbench->Simulator()->Ecu().Received();
+        return !received.isEmpty() && received.last().Code != cmdResetECU &&
+               received.last().Treatment == sim::TSimTreatment::Answered;
+    }));
+}
+
 TEST_F(DemoWorkbench, PulledCableIsReportedAndTheWindowStaysResponsive) {
     ui::TFormMain& main = workbench->Main();
     ASSERT_TRUE(WaitFor([&] { return workbench->Link().ECUisConnected(); }));
