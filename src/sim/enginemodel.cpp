@@ -13,6 +13,8 @@ namespace {
 constexpr qint64 kKeyOnAtMs = 1500;
 constexpr qint64 kCrankAtMs = 3000;
 constexpr qint64 kStartAtMs = 4500;
+constexpr qint64 kStallMs = 2000;      // standing still after a stall
+constexpr qint64 kRestartCrankMs = 1500; // cranking again after it
 constexpr qint64 kCycleMs = 60000;
 constexpr qint64 kRevvingFromMs = 20000;
 constexpr qint64 kRevvingToMs = 50000;
@@ -59,11 +61,21 @@ TEngineModel::TMotion TEngineModel::MotionAt(qint64 t) const {
         m.State = engineKeyOn;
         return m;
     }
-    m.State = engineOn;
-    if (t < kStartAtMs) {
+    // Cranking: the ECU waits for the engine to catch.
+    const auto crank = [&] {
+        m.State = engineWaiting;
         m.Rpm = static_cast<int>(std::lround(250 + 30 * Noise(1, t)));
         return m;
+    };
+    if (t < kStartAtMs)
+        return crank();
+    if (m_stallAtMs >= 0 && t >= m_stallAtMs && t < m_stallAtMs + kStallMs) {
+        m.State = engineStall;
+        return m;
     }
+    if (m_stallAtMs >= 0 && t >= m_stallAtMs + kStallMs && t < m_stallAtMs + kStallMs + kRestartCrankMs)
+        return crank();
+    m.State = engineOn;
     m.RunMs = t - kStartAtMs;
     const qint64 inCycle = m.RunMs % kCycleMs;
     if (inCycle >= kRevvingFromMs && inCycle < kRevvingToMs) {
@@ -83,6 +95,10 @@ double TEngineModel::ReducerTempAt(qint64 runMs) const {
     if (runMs < 0)
         return kAmbientC;
     return kAmbientC + 60.0 * (1.0 - std::exp(-static_cast<double>(runMs) / 25000.0));
+}
+
+void TEngineModel::Stall() {
+    m_stallAtMs = m_timeMs;
 }
 
 void TEngineModel::Advance(qint64 ms) {
@@ -171,14 +187,15 @@ TEngineValues TEngineModel::Values() const {
         v.PowerMode = powerWaitingRpm;
 
     // Manifold pressure follows the throttle; the sensor reads the atmosphere at rest.
-    if (m.State == engineOn)
+    const bool turning = m.State == engineOn || m.State == engineWaiting; // running or cranking
+    if (turning)
         v.MapMbar = running ? std::round(330 + 520 * m.Throttle + 5 * Noise(3, t)) : 900;
     else
         v.MapMbar = kAtmosphereMbar;
     v.TpsVolts = m.State == engineOff ? 0.0 : 0.5 + 3.8 * m.Throttle;
 
     const int channelMask = (1 << m_cylinders) - 1;
-    if (m.State == engineOn) {
+    if (turning) {
         // Petrol pulses keep coming from the car's ECU on gas as well.
         const double base = running ? 2.9 * v.MapMbar / 330.0 : 8.0;
         for (int c = 0; c < m_cylinders; ++c) {
@@ -200,7 +217,7 @@ TEngineValues TEngineModel::Values() const {
         const double phase = 2 * std::numbers::pi * runMs / 1200.0;
         v.Lambda1V = 0.45 + 0.35 * std::sin(phase);
         v.Lambda2V = 0.45 + 0.35 * std::sin(phase + 1.8);
-    } else if (m.State == engineOn) {
+    } else if (turning) {
         v.Lambda1V = v.Lambda2V = 0.45;
     }
     v.EmulatedLambda1V = v.Lambda1V;
@@ -225,6 +242,7 @@ TEngineValues TEngineModel::Values() const {
         v.BatteryV = 12.45;
         break;
     case engineKeyOn:
+    case engineStall:
         v.BatteryV = 12.2;
         break;
     default:

@@ -106,6 +106,8 @@ public:
     void PressFuelSwitch();
     // The workbench can keep the gas solenoid shut (the kit then stays on petrol).
     void SetSolenoidDisabled(bool disabled);
+    // The engine stalls now: "Stall" for a moment, then it cranks ("Waiting") and runs again.
+    void Stall();
     bool SolenoidDisabled() const { return m_solenoidDisabled; }
 
     TEngineValues Values() const;
@@ -133,6 +135,7 @@ private:
     quint32 m_seed;
     bool m_frozen = false;
     qint64 m_timeMs = 0;
+    qint64 m_stallAtMs = -1;
     int m_cylinders;
     TInjectionSequence m_sequence;
     TStrategy m_strategy = TStrategy::Slave;

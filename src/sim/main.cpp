@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QStringList>
 #include <QTextStream>
 
@@ -104,11 +105,15 @@ int main(int argc, char* argv[]) {
         QStringLiteral("S"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the engine's noise."),
                                   QStringLiteral("N"));
+    const QCommandLineOption stallEvery(QStringLiteral("stall-every"),
+                                        QStringLiteral("Stall the engine every S seconds (it restarts by itself)."),
+                                        QStringLiteral("S"));
     parser.addOptions({silenceAfter, dropEvery, corruptEvery, nack, echoEvery, incompleteEvery, delay, baud,
-                       ident, strategy, sequence, frozen, startAt, seed});
+                       ident, strategy, sequence, frozen, startAt, seed, stallEvery});
     parser.process(app);
 
     TSimFaults faults;
+    int stallSeconds = 0;
     const struct {
         const QCommandLineOption& Option;
         int& Target;
@@ -121,6 +126,7 @@ int main(int argc, char* argv[]) {
         {incompleteEvery, faults.IncompleteEvery, 0},
         {delay, faults.AnswerDelayMs, 0},
         {baud, faults.PacingBaud, 0},
+        {stallEvery, stallSeconds, 0},
     };
     for (const auto& n : numbers) {
         if (!parser.isSet(n.Option))
@@ -188,6 +194,12 @@ int main(int argc, char* argv[]) {
         [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &b, 1);
         QCoreApplication::quit();
     });
+
+    QTimer stallTimer;
+    if (stallSeconds > 0) {
+        QObject::connect(&stallTimer, &QTimer::timeout, &app, [&ecu] { ecu.Engine().Stall(); });
+        stallTimer.start(stallSeconds * 1000);
+    }
 
     if (!server.Start())
         return Fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(server.ErrorString()));

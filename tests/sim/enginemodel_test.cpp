@@ -52,13 +52,37 @@ TEST_P(DrivePhase, EngineIsInItsPhase) {
 INSTANTIATE_TEST_SUITE_P(Drive, DrivePhase,
                          ::testing::Values(TPhaseCase{"Off", 500, engineOff, 0, 0, 12.0, 12.6},
                                            TPhaseCase{"KeyOn", 2000, engineKeyOn, 0, 0, 11.8, 12.6},
-                                           TPhaseCase{"Cranking", 3500, engineOn, 200, 300, 9.5, 11.5},
+                                           TPhaseCase{"Cranking", 3500, engineWaiting, 200, 300, 9.5, 11.5},
                                            TPhaseCase{"Idle", 14500, engineOn, 820, 880, 13.7, 13.9},
                                            TPhaseCase{"BlipTop", 29500, engineOn, 2900, 3100, 13.7, 13.9},
                                            TPhaseCase{"IdleAgain", 64000, engineOn, 820, 880, 13.7, 13.9},
                                            TPhaseCase{"NextMinuteBlipTop", 89500, engineOn, 2900, 3100, 13.7,
                                                       13.9}),
                          TCaseName());
+
+TEST(EngineModel, StallShowsStallThenWaitingThenRunsAgainOnPetrol) {
+    TEngineOptions options;
+    options.StartMs = 45000; // warm, on gas
+    TEngineModel model(options);
+    ASSERT_FALSE(model.Values().OnPetrol);
+    const int starts = model.EngineStarts();
+    model.Stall();
+    struct Step {
+        qint64 AdvanceMs;
+        int State;
+        bool Stopped;
+    };
+    const Step steps[] = {{100, engineStall, true}, {1800, engineStall, true}, {500, engineWaiting, false},
+                          {1500, engineOn, false}};
+    for (const Step& s : steps) {
+        model.Advance(s.AdvanceMs);
+        const TEngineValues v = model.Values();
+        EXPECT_EQ(v.EngineState, s.State) << model.TimeMs();
+        EXPECT_EQ(v.Rpm == 0, s.Stopped) << model.TimeMs();
+        EXPECT_TRUE(v.OnPetrol) << model.TimeMs(); // a stall drops the kit back to petrol
+    }
+    EXPECT_EQ(model.EngineStarts(), starts + 1);
+}
 
 TEST(EngineModel, ManifoldPressureFollowsTheThrottle) {
     EXPECT_NEAR(At(500).MapMbar, 1013, 1);
