@@ -253,6 +253,29 @@ TEST_F(FakeWorkbench, StrategySelectionAnswerWritesTheNewDefaultsAndAsksAgain) {
     EXPECT_EQ(queued, (QStringList{"0007", "0001/05", "0001/02", "0001/09", "0013/03", "0006"}));
 }
 
+TEST_F(FakeWorkbench, BuzzerIsAnEditThatWritesBlockTwoAndCanBeUndone) {
+    ui::TFormMain& main = workbench->Main();
+    TDataMap& config = workbench->Config();
+    QAction* buzzer = main.Action("ECUBuzzer1");
+    ASSERT_TRUE(buzzer->isEnabled());
+    EXPECT_EQ(buzzer->isChecked(), config.Buzzer);
+    const bool before = config.Buzzer;
+    workbench->Link().FlushLink();
+    buzzer->trigger();
+    EXPECT_EQ(config.Buzzer, !before);
+    EXPECT_FALSE(config.Saved());
+    EXPECT_TRUE(main.Action("EditUndo1")->isEnabled());
+    bool wroteBlockTwo = false;
+    for (TFrame* head = workbench->Link().Queue().HeadFrame(); head; head = workbench->Link().Queue().HeadFrame()) {
+        wroteBlockTwo |= head->Code() == cmdWriteBlock && head->FrameDataPart().startsWith('\x02');
+        workbench->Link().Queue().Pop();
+    }
+    EXPECT_TRUE(wroteBlockTwo);
+    main.Action("EditUndo1")->trigger();
+    EXPECT_EQ(config.Buzzer, before);
+    EXPECT_FALSE(main.Action("EditUndo1")->isEnabled());
+}
+
 TEST_F(FakeWorkbench, BlockOneOfAnEcuNeverConfiguredAsksForTheWizard) {
     ui::TFormMain& main = workbench->Main();
     int asked = 0;

@@ -120,7 +120,7 @@ const TPageRow kPages[kPageCount] = {
 // stay disabled meanwhile.
 const char* const kWorkingActions[] = {
     "FileOpen1",       "FileSave1",           "EditUndo1",             "EditResetAll",
-    "EditWriteDate",   "EditEnableRangeCheck1", "ECUUpload1",          "ECUDownload1",
+    "EditWriteDate",   "EditEnableRangeCheck1", "ECUUpload1",          "ECUDownload1",  "ECUBuzzer1",
     "DiagnosticsInjectionSequence",
     "FileExit1",       "ECUReset1",           "ECUClearQueue",         "ECUSwitchMode1",
     "ECUScanCOM",      "DiagnosticsSolenoid1", "DiagnosticsEVon",       "DiagnosticsEVoff",
@@ -163,7 +163,7 @@ TFormMain::TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquis
     SetUndoEnabled(false);
     m_config.SetApplicationTitle(ApplicationTitle());
     m_config.SetView(this);
-    m_actions.value(QStringLiteral("EditEnableRangeCheck1"))->setChecked(m_config.EnableCheckRanges());
+    RefreshGUI(m_config);
 
     ApplyVisibilityRules();
     ConnectLink();
@@ -251,6 +251,13 @@ void TFormMain::CreateActions() {
     });
     on("ECUUpload1", [this] { m_config.UploadAll(1); });
     on("ECUDownload1", [this] { ECUDownload1Execute(); });
+    on("ECUBuzzer1", [this] {
+        // An edit like any other: undo point, then block 2 to the ECU.
+        m_config.SaveUndoPoint();
+        m_config.Buzzer = m_actions.value(QStringLiteral("ECUBuzzer1"))->isChecked();
+        m_config.SetSaved(false);
+        m_config.DownloadBlock(2);
+    });
     on("DiagnosticsInjectionSequence", [this] { m_acquisitions.RequestSequence(); });
     on("ECUReset1", [this] { ECUReset1Execute(); });
     on("ECUClearQueue", [this] { ECUClearQueueExecute(); });
@@ -744,6 +751,7 @@ void TFormMain::RefreshGUI(const TDataMap& config) {
     settings.Cylinders = config.Cylinders;
     m_acquisitions.SetSettings(settings);
     m_actions.value(QStringLiteral("EditEnableRangeCheck1"))->setChecked(config.EnableCheckRanges());
+    m_actions.value(QStringLiteral("ECUBuzzer1"))->setChecked(config.Buzzer);
 }
 
 void TFormMain::RequestSequence() {
