@@ -516,7 +516,7 @@ std::optional<QByteArray> TSimEcu::OnReadOBD2(const QByteArray&) {
 std::optional<QByteArray> TSimEcu::OnWriteMemory(const QByteArray& data) {
     if (data.size() < 4)
         return std::nullopt;
-    const quint32 address = Byte(data, 0) | Byte(data, 1) << 8 | Byte(data, 2) << 16;
+    const auto address = static_cast<quint32>(Byte(data, 0) | Byte(data, 1) << 8 | Byte(data, 2) << 16);
     const int count = Byte(data, 3);
     if (data.size() != 4 + count)
         return std::nullopt;
@@ -531,7 +531,7 @@ std::optional<QByteArray> TSimEcu::OnReadMemory(const QByteArray& data) {
     const int size = Byte(data, 3);
     if (size != 1 && size != 2 && size != 4)
         return std::nullopt;
-    const quint32 address = Byte(data, 0) | Byte(data, 1) << 8 | Byte(data, 2) << 16;
+    const auto address = static_cast<quint32>(Byte(data, 0) | Byte(data, 1) << 8 | Byte(data, 2) << 16);
     QByteArray answer = data.left(4);
     for (int i = 0; i < size; ++i)
         answer.append(static_cast<char>(MemoryByte(address + static_cast<quint32>(i))));
