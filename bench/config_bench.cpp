@@ -43,13 +43,8 @@ int main(int argc, char** argv) {
 
     // 2. Full read and write at 9600 baud.
     sim::TSimServer server;
-    if (!server.Start()) {
-        std::fprintf(stderr, "cannot start the simulated ECU: %s\n", qPrintable(server.ErrorString()));
+    if (!StartPacedSimulator(server))
         return 1;
-    }
-    sim::TSimFaults pacing;
-    pacing.PacingBaud = kBaud;
-    server.Ecu().SetFaults(pacing);
     TQtSerialPort port;
     TSystemPortDirectory directory;
     TLinkManager link(port, directory);

@@ -41,13 +41,8 @@ public:
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     sim::TSimServer server;
-    if (!server.Start()) {
-        std::fprintf(stderr, "cannot start the simulated ECU: %s\n", qPrintable(server.ErrorString()));
+    if (!StartPacedSimulator(server))
         return 1;
-    }
-    sim::TSimFaults pacing;
-    pacing.PacingBaud = kBaud;
-    server.Ecu().SetFaults(pacing);
 
     TQtSerialPort port;
     TSystemPortDirectory directory;

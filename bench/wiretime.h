@@ -4,6 +4,9 @@
 // answer and the next request (the answer lands part-way through a tick: 55 ms on average).
 
 #include "link/framecodec.h"
+#include "sim/simserver.h"
+
+#include <cstdio>
 
 #include <QEventLoop>
 #include <QTimer>
@@ -21,6 +24,19 @@ inline double WireMs(qint64 bytes, int baud = kBaud) {
 // Bytes a payload takes on the line: framed and stuffed.
 inline qint64 StuffedSize(const QByteArray& payload) {
     return EscapeFrame(BuildFrame(payload)).size();
+}
+
+// Starts the simulated ECU on a pseudo-terminal with its wire paced at kBaud; false (with
+// a message on stderr) when the system has no pseudo-terminals.
+inline bool StartPacedSimulator(sim::TSimServer& server) {
+    if (!server.Start()) {
+        std::fprintf(stderr, "cannot start the simulated ECU: %s\n", qPrintable(server.ErrorString()));
+        return false;
+    }
+    sim::TSimFaults pacing;
+    pacing.PacingBaud = kBaud;
+    server.Ecu().SetFaults(pacing);
+    return true;
 }
 
 // Runs the event loop until `done` or the deadline; returns `done()`.
