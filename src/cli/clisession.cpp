@@ -78,7 +78,11 @@ TCliSession::~TCliSession() {
 int TCliSession::Connect() {
     QString port = m_options.Port;
     if (m_options.Simulated) {
-        m_sim = std::make_unique<sim::TSimServer>();
+        // The in-process ECU comes with its engine warm and running on gas, so that a first
+        // look at the live values shows an engine at work rather than one not yet started.
+        sim::TEngineOptions engine;
+        engine.StartMs = 45000;
+        m_sim = std::make_unique<sim::TSimServer>(engine);
         if (!m_sim->Start()) {
             Err() << "error: cannot start the simulated ECU: " << m_sim->ErrorString() << Qt::endl;
             return exitFailure;
