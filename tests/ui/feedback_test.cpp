@@ -5,6 +5,7 @@
 #include "support/fakeport.h"
 #include "support/qtprinters.h"
 #include "support/scripteddialogs.h"
+#include "uitest.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -43,22 +44,14 @@ TEST(SoftTimers, ATimerSetToNActsOnTheNPlusFirstTick) {
 }
 
 namespace {
-class Feedback : public ::testing::Test {
+class Feedback : public FakeWorkbench {
 protected:
     void SetUp() override {
-        directory.Ports = {"COM1"};
-        app::TWorkbenchOptions options;
-        options.Port = "COM1";
-        options.SerialPort = &port;
-        options.Directory = &directory;
-        options.Dialogs = &dialogs;
-        options.RunMasterTimer = false;
-        workbench = std::make_unique<app::TWorkbench>(options);
-        ASSERT_TRUE(workbench->Start());
+        FakeWorkbench::SetUp();
         workbench->Splash().hide();
         workbench->SoftTimers().Set(TSoftTimer::SplashFade, -1);
     }
-    // Ticks until the dialog hides; returns the ticks taken.
+    // Ticks until the window hides; returns the ticks taken.
     int TicksUntilHidden(QWidget& w) {
         int ticks = 0;
         while (w.isVisible() && ticks < 500) {
@@ -67,10 +60,6 @@ protected:
         }
         return ticks;
     }
-    test::TFakeSerialPort port;
-    test::TFakePortDirectory directory;
-    TScriptedDialogs dialogs;
-    std::unique_ptr<app::TWorkbench> workbench;
 };
 } // namespace
 

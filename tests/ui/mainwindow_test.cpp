@@ -121,40 +121,6 @@ TEST_F(DemoWorkbench, PulledCableIsReportedAndTheWindowStaysResponsive) {
     EXPECT_TRUE(WaitFor([&] { return ticked; }, 2000));
 }
 
-namespace {
-// The window over the in-memory port, ticked by hand: no wall-clock waiting.
-class FakeWorkbench : public ::testing::Test {
-protected:
-    void SetUp() override {
-        directory.Ports = {"COM1", "COM3", "COM4"};
-        app::TWorkbenchOptions options;
-        options.Port = "COM3";
-        options.SerialPort = &port;
-        options.Directory = &directory;
-        options.Dialogs = &dialogs;
-        options.RunMasterTimer = false;
-        workbench = std::make_unique<app::TWorkbench>(options);
-        ASSERT_TRUE(workbench->Start());
-    }
-    void Tick(int n) {
-        for (int i = 0; i < n; ++i)
-            workbench->Link().Tick();
-    }
-    // Answers whatever the link sends next with its reply code and `data`.
-    void AnswerNext(const QByteArray& data = {}) {
-        const auto before = port.Written.size();
-        for (int i = 0; i < 100 && port.Written.size() == before; ++i)
-            workbench->Link().Tick();
-        ASSERT_GT(port.Written.size(), before);
-        port.FeedPayload(MakePayload(ReplyCodeFor(port.WrittenCodes().last()), data));
-        workbench->Link().DeliverPendingReplies();
-    }
-    TFakeSerialPort port;
-    TFakePortDirectory directory;
-    TScriptedDialogs dialogs;
-    std::unique_ptr<app::TWorkbench> workbench;
-};
-} // namespace
 
 TEST_F(FakeWorkbench, SwitchModeWhileDisconnectedChangesThePagesAtOnce) {
     ui::TFormMain& main = workbench->Main();
