@@ -146,7 +146,7 @@ bool TCliSession::WaitUntil(const std::function<bool()>& done, int deadlineMs) {
         return true;
     QEventLoop loop;
     QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [&] {
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (done())
             loop.quit();
     });

@@ -56,7 +56,7 @@ public:
 
     // Runs the event loop until `done` holds (checked every few milliseconds) or the
     // deadline passes; returns whether it held.
-    bool WaitUntil(const std::function<bool()>& done, int deadlineMs = 60000);
+    static bool WaitUntil(const std::function<bool()>& done, int deadlineMs = 60000);
 
     TLinkManager& Link() { return *m_link; }
     // The configuration model of the run, consumer of its own block transfers. It hears

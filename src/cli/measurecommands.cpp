@@ -9,34 +9,15 @@
 #include "measure/acquisitions.h"
 #include "measure/tracefile.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimer>
 
-#include <functional>
 
 namespace ambrel::cli {
 
 namespace {
-
-// Runs the event loop until `done` holds or `ms` have passed; returns whether it held.
-bool RunUntil(const std::function<bool()>& done, int ms) {
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(5);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 // The meters window of the command line: it has no chart, and tells errors on stderr.
 class TCliTraceView final : public TTraceView {
@@ -178,7 +159,7 @@ int RunStatus(TCliSession* session, const QStringList& args) {
         acq.SetStandardAcquisition(true);
     else
         acq.SetMinimumsAcquisition(true);
-    const bool done = RunUntil([&] { return polls >= count || live.Failed(); }, count * kReplyDeadlineMs);
+    const bool done = TCliSession::WaitUntil([&] { return polls >= count || live.Failed(); }, count * kReplyDeadlineMs);
     if (!done || live.Failed())
         return live.Failure();
     PrintMeasures(acq.Measures(), json);
@@ -222,7 +203,7 @@ int RunRecord(TCliSession* session, const QStringList& args) {
     acq.SetRecording(true);
     if (!acq.Recording())
         return exitFailure;
-    RunUntil([&] { return !acq.Recording() || live.Failed(); }, static_cast<int>(seconds * 1000));
+    TCliSession::WaitUntil([&] { return !acq.Recording() || live.Failed(); }, static_cast<int>(seconds * 1000));
     const bool stopped = !acq.Recording();
     acq.SetRecording(false);
     if (stopped || live.Failed())
