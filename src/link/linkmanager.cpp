@@ -659,7 +659,6 @@ void TLinkManager::OnReply(const TFrame& reply) {
             m_modes->SetMinimumsAcquisition(false);
         }
         m_mapRefresh->SetEnableMapRefresh(true);
-        emit ConnectionCheckAnswered();
         emit PortMenuChanged();
         break;
     case ReplyCodeFor(cmdReadIdent):

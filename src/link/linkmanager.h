@@ -116,7 +116,6 @@ public:
 
     // State of the exchange engine, for tests and the log window.
     int ReplyTimer() const { return m_replyTimer; }
-    int MonitorCounter() const { return m_monitorCounter; }
     bool CaptureEnabled() const { return m_captureEnabled; }
     // The 10 ms timer that calls Tick() in the program (benchmarks watch its accuracy).
     const QTimer& MasterTimer() const { return m_masterTimer; }
@@ -140,7 +139,6 @@ signals:
     void IdentificationChanged();
     // The ECU told its strategy (0 Slave, 1 Compensated); `announced` for a user's selection.
     void StrategyReported(int strategyFlag, bool announced);
-    void ConnectionCheckAnswered();
     void PortChanged(const QString& portLabel);
     void PortMenuChanged();
     void AutoScanLoaded(bool on);

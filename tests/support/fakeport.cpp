@@ -12,7 +12,6 @@ bool TFakeSerialPort::Open(const QString& name, int baud, int stopBits) {
         return false;
     }
     m_open = true;
-    ++OpenCount;
     Baud = baud;
     StopBits = stopBits;
     return true;

@@ -36,7 +36,6 @@ public:
     QList<QByteArray> Frames() const; // every write, unstuffed
     QList<quint16> WrittenCodes() const;
     int FlushCount = 0;
-    int OpenCount = 0;
     int Baud = 0;
     int StopBits = 0;
     QSet<QString> Refuse;       // names that fail to open
