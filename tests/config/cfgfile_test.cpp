@@ -100,11 +100,10 @@ TEST_F(ConfigFile, LoadRestoresTheSavedConfigurationAndItsStrategy) {
     EXPECT_NE(again.mid(block12, 170), saved.mid(block12, 170));
 }
 
-TEST_F(ConfigFile, OnlySlavInUpperCaseMeansSlave) {
+TEST_F(ConfigFile, OnlySlavAndCompAreStrategies) {
     ASSERT_TRUE(map.SaveToFile(Path("a.cfg")).Ok());
     const QByteArray bytes = ReadAll(Path("a.cfg"));
-    for (const auto& [tag, strategy] : {std::pair{"SLAV", strategySlave}, std::pair{"COMP", strategyCompensated},
-                                        std::pair{"slav", strategyCompensated}, std::pair{"\x01?x ", strategyCompensated}}) {
+    for (const auto& [tag, strategy] : {std::pair{"SLAV", strategySlave}, std::pair{"COMP", strategyCompensated}}) {
         QByteArray file = bytes;
         file.replace(4, 4, tag);
         WriteAll(Path("t.cfg"), file);
@@ -115,36 +114,64 @@ TEST_F(ConfigFile, OnlySlavInUpperCaseMeansSlave) {
     }
 }
 
-TEST_F(ConfigFile, ShortFilesLoadWhatTheyHold) {
+// Only a complete file may replace the configuration: each of these would put defaults or
+// noise where a calibration was. The reason names what is wrong; nothing of the model moves.
+TEST_F(ConfigFile, IncompleteOrForeignFilesAreRefusedWithTheirReason) {
+    map.SwitchRPM = 3100;
     ASSERT_TRUE(map.SaveToFile(Path("a.cfg")).Ok());
-    const QByteArray bytes = ReadAll(Path("a.cfg"));
+    const QByteArray good = ReadAll(Path("a.cfg"));
+    const qsizetype block4bank2 = 9 + 62 + 26 + 132 + 132 + 132; // offset of its length byte
+    QByteArray misnamed = good;
+    misnamed[block4bank2 + 2] = 1; // block 4's second record claims bank 1
+    QByteArray wrongLength = good;
+    wrongLength[9] = 60;
+    QByteArray random(1388, '\0');
+    QRandomGenerator generator(7);
+    for (char& c : random)
+        c = static_cast<char>(generator.bounded(256));
     struct Case {
         const char* what;
         QByteArray file;
-        int records;
+        const char* reason;
     };
     const Case cases[] = {
-        {"header and count 0", QByteArray("9.99COMP\x00", 9), 0},
-        {"ends right after the tag", QByteArray("2.20SLAV"), 0},
-        {"cut inside block 2", bytes.left(9 + 62 + 10), 1},
-        {"count announces 200", QByteArray(bytes).replace(8, 1, "\xC8"), 16},
-        {"trailing bytes", bytes + "junk", 16},
+        {"empty", QByteArray(), "ends inside its version text"},
+        {"another version", QByteArray(good).replace(0, 4, "9.99"), "\"2.20\""},
+        {"cut inside the tag", good.left(6), "ends inside its strategy tag"},
+        {"header only", good.left(8), "ends before its record count"},
+        {"count 0", QByteArray("2.20COMP\x00", 9), "announces 0 records"},
+        {"count 255", QByteArray(good).replace(8, 1, "\xFF"), "announces 255 records"},
+        {"lower-case tag", QByteArray(good).replace(4, 4, "slav"), "strategy tag"},
+        {"unknown tag", QByteArray(good).replace(4, 4, "GAS!"), "strategy tag"},
+        {"cut inside block 2", good.left(9 + 62 + 10), "ends inside block 2"},
+        {"cut inside block 4 bank 2", good.left(block4bank2 + 40), "ends inside block 4, bank 2"},
+        {"cut before the last record", good.left(good.size() - 109), "ends inside block 13"},
+        {"one byte short", good.left(good.size() - 1), "ends inside block 13"},
+        {"record of the wrong size", wrongLength, "block 1 holds 60 bytes instead of 61"},
+        {"record of another bank", misnamed, "block 4, bank 2 names another"},
+        {"zeros", QByteArray(1388, '\0'), "\"2.20\""},
+        {"random bytes", random, "\"2.20\""},
     };
+    map.SetSaved(false);
+    const RMappatura record = map.RawData().Record;
     for (const Case& k : cases) {
-        WriteAll(Path("s.cfg"), k.file);
-        TDataMap loaded;
-        loaded.SetSaved(false);
-        ASSERT_TRUE(loaded.LoadFromFile(Path("s.cfg")).Ok()) << k.what;
-        EXPECT_TRUE(loaded.Saved()) << k.what;
-        EXPECT_EQ(ReadConfigFile(k.file, fuelLPG, "u")->Records, k.records) << k.what;
-        EXPECT_EQ(loaded.Cylinders, 4) << k.what;
+        WriteAll(Path("bad.cfg"), k.file);
+        const TFileResult result = map.LoadFromFile(Path("bad.cfg"));
+        ASSERT_FALSE(result.Ok()) << k.what;
+        EXPECT_TRUE(result.Error.contains(QLatin1String(k.reason))) << k.what << ": " << result.Error.toStdString();
+        EXPECT_TRUE(result.Error.contains("bad.cfg")) << k.what;
+        EXPECT_FALSE(ReadConfigFile(k.file, fuelLPG, "u").has_value()) << k.what;
     }
-    // The defaults carry the file's strategy.
-    WriteAll(Path("s.cfg"), QByteArray("2.20COMP\x00", 9));
+    EXPECT_EQ(map.RawData().Record, record);
+    EXPECT_EQ(map.SwitchRPM, 3100);
+    EXPECT_FALSE(map.Saved());
+    // Bytes after the last record were never part of the configuration.
+    WriteAll(Path("tail.cfg"), good + "junk");
     TDataMap loaded;
-    ASSERT_TRUE(loaded.LoadFromFile(Path("s.cfg")).Ok());
-    EXPECT_DOUBLE_EQ(loaded.Offset, 0);
-    EXPECT_TRUE(loaded.AdaptiveGas);
+    ASSERT_TRUE(loaded.LoadFromFile(Path("tail.cfg")).Ok());
+    EXPECT_EQ(loaded.SwitchRPM, 3100);
+    // A folder is not a file to load.
+    EXPECT_TRUE(map.LoadFromFile(dir.path()).Error.contains("folder"));
 }
 
 TEST_F(ConfigFile, FailedLoadLeavesTheConfigurationAndItsStateAsTheyWere) {
@@ -203,6 +230,33 @@ TEST_F(ConfigFile, ReadOnlyFilesSaveOverAndLoadUnchanged) {
     EXPECT_EQ(again.SwitchRPM, 2000);
 }
 
+// A save that fails gives a read-only file its attribute back and leaves nothing beside it.
+TEST_F(ConfigFile, FailedSaveOverAReadOnlyFileKeepsItReadOnly) {
+    ASSERT_TRUE(map.SaveToFile(Path("ro.cfg")).Ok());
+    const QByteArray old = ReadAll(Path("ro.cfg"));
+    QFile::setPermissions(Path("ro.cfg"), QFile::ReadOwner | QFile::ReadUser);
+    const auto before = QFile::permissions(Path("ro.cfg"));
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    map.SwitchRPM = 2500;
+    const TFileResult result = map.SaveToFile(Path("ro.cfg"));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(result.Ok());
+    EXPECT_EQ(QFile::permissions(Path("ro.cfg")), before) << result.Error.toStdString();
+    EXPECT_EQ(ReadAll(Path("ro.cfg")), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"ro.cfg"});
+    // A folder in the target's place is not replaced.
+    QDir(dir.path()).mkpath("sub/inner");
+    EXPECT_FALSE(map.SaveToFile(Path("sub")).Ok());
+    EXPECT_TRUE(QDir(Path("sub/inner")).exists());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"ro.cfg"});
+}
+
 // Random bytes, and saved files with random damage, never crash a load or a parse and
 // never read past their end (the sanitizers watch); the fuzz target does the same at scale.
 TEST(ConfigFileRandom, ArbitraryBytesAreReadSafely) {
@@ -221,8 +275,12 @@ TEST(ConfigFileRandom, ArbitraryBytesAreReadSafely) {
             for (char& c : bytes)
                 c = static_cast<char>(random.bounded(256));
         }
-        const auto content = ReadConfigFile(bytes, fuelLPG, "u");
-        EXPECT_EQ(content.has_value(), bytes.size() >= 8);
+        QString problem;
+        const auto content = ReadConfigFile(bytes, fuelLPG, "u", &problem);
+        EXPECT_EQ(content.has_value(), problem.isEmpty());
+        if (round % 2 == 1) {
+            EXPECT_FALSE(content.has_value()); // noise never passes for a configuration
+        }
         TRawData raw;
         raw.FromText(bytes);
         raw.ParseBlockImage(bytes);
