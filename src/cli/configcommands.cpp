@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 namespace ambrel::cli {
 
@@ -26,53 +27,91 @@ public:
     void ShowError(const QString& text) override { TCliSession::Err() << "error: " << text << Qt::endl; }
 };
 
-// Counts the outcomes of the model's 16 requests of a full transfer.
+// Watches a whole transfer of the session's model: refusals and a lost port.
 struct TTransferWatch {
-    int Done = 0;
-    int Failed = 0;
-    bool TimedOut = false;
     bool Refused = false;
-    bool Finished() const { return Done + Failed >= kImageRecordCount; }
+    QString Lost;
+    QList<QMetaObject::Connection> Links;
+    explicit TTransferWatch(TCliSession* session) {
+        Links << QObject::connect(&session->Link(), &TLinkManager::NackReceived, [this](quint16 code) {
+            if (code == cmdReadBlock || code == cmdWriteBlock)
+                Refused = true;
+        });
+        Links << QObject::connect(&session->Link(), &TLinkManager::PortLost,
+                                  [this](const QString& port, const QString& reason) {
+                                      Lost = QStringLiteral("the port %1 failed: %2").arg(port, reason);
+                                  });
+    }
+    ~TTransferWatch() {
+        for (const auto& c : Links)
+            QObject::disconnect(c);
+    }
+    int Status() const { return Refused && Lost.isEmpty() ? exitRefused : exitNoAnswer; }
+    QString Why() const {
+        return !Lost.isEmpty() ? Lost : Refused ? QStringLiteral("refused by the ECU") : QStringLiteral("no answer");
+    }
 };
 
-int FinishTransfer(TCliSession* session, const TTransferWatch& watch, bool finished, const char* what) {
-    if (finished && watch.Failed == 0)
-        return exitOk;
-    if (!finished)
-        session->Link().FlushLink(); // nobody may answer the model after this
-    TCliSession::Err() << "error: the configuration could not be " << what << " (" << watch.Done << " of "
-                       << kImageRecordCount << " blocks" << (watch.Refused ? ", refused by the ECU" : "") << ")"
-                       << Qt::endl;
-    return watch.Refused && !watch.TimedOut ? exitRefused : exitNoAnswer;
-}
-
-// Runs a full transfer of the session's model and waits for all 16 outcomes.
-template <class TStart>
-int RunTransfer(TCliSession* session, bool reading, TStart start) {
+// Reads all 16 blocks. Every block answer has been matched to its request by the link
+// (block number and bank), so each block counts once; the read succeeds only when all
+// 16 arrived and none failed.
+int ReadWholeConfiguration(TCliSession* session) {
     TDataMap& model = session->Model();
     TStderrView view;
     model.SetView(&view);
-    TTransferWatch watch;
-    QList<QMetaObject::Connection> links;
-    if (reading)
-        links << QObject::connect(&model, &TDataMap::BlockUploaded, [&](int, int) { ++watch.Done; });
-    else
-        links << QObject::connect(&model, &TDataMap::BlockDownloaded, [&](int) { ++watch.Done; });
-    links << QObject::connect(&model, &TDataMap::RequestFailed, [&](bool timedOut) {
-        ++watch.Failed;
-        watch.TimedOut = watch.TimedOut || timedOut;
-    });
-    links << QObject::connect(&session->Link(), &TLinkManager::NackReceived, [&](quint16 code) {
-        if (code == cmdReadBlock || code == cmdWriteBlock)
-            watch.Refused = true;
-    });
-    start(model);
-    const bool finished = session->WaitUntil([&] { return watch.Finished(); });
-    for (const auto& c : links)
-        QObject::disconnect(c);
-    const int status = FinishTransfer(session, watch, finished, reading ? "read" : "written");
+    TTransferWatch watch(session);
+    QSet<int> read;
+    int failed = 0;
+    auto c1 = QObject::connect(&model, &TDataMap::BlockUploaded, [&](int block, int bank) { read.insert(block * 10 + bank); });
+    auto c2 = QObject::connect(&model, &TDataMap::RequestFailed, [&](bool) { ++failed; });
+    model.UploadAll(1);
+    const bool finished = session->WaitUntil([&] { return read.size() + failed >= kImageRecordCount; });
+    QObject::disconnect(c1);
+    QObject::disconnect(c2);
     model.SetView(nullptr);
-    return status;
+    if (finished && failed == 0 && read.size() == kImageRecordCount)
+        return exitOk;
+    if (!finished)
+        session->Link().FlushLink(); // nobody may answer the model after this
+    TCliSession::Err() << "error: the configuration could not be read (" << read.size() << " of " << kImageRecordCount
+                       << " blocks; " << watch.Why() << ")" << Qt::endl;
+    return watch.Status();
+}
+
+// Writes the whole configuration (failed blocks go once more) and names the blocks that
+// the ECU may now hold wrongly when it still fails.
+int WriteWholeConfiguration(TCliSession* session) {
+    TDataMap& model = session->Model();
+    TStderrView view;
+    model.SetView(&view);
+    TTransferWatch watch(session);
+    bool done = false, ok = false;
+    QList<TBlockBank> left;
+    auto c = QObject::connect(&model, &TDataMap::WholeWriteFinished,
+                              [&](bool success, const QList<TBlockBank>& blocks, const QString&) {
+                                  done = true;
+                                  ok = success;
+                                  left = blocks;
+                              });
+    model.DownloadAll(QObject::tr("Download in progress"), true);
+    const bool finished = session->WaitUntil([&] { return done; });
+    QObject::disconnect(c);
+    model.SetView(nullptr);
+    if (finished && ok)
+        return exitOk;
+    if (!finished) {
+        session->Link().FlushLink();
+        TCliSession::Err() << "error: the configuration could not be written (no outcome; " << watch.Why() << ")"
+                           << Qt::endl;
+        return exitNoAnswer;
+    }
+    QStringList names;
+    for (const TBlockBank& bb : left)
+        names << TDataMap::BlockText(bb);
+    TCliSession::Err() << "error: the configuration could not be written (" << watch.Why() << "); " << left.size()
+                       << " of " << kImageRecordCount << " blocks may now be wrong in the ECU: " << names.join("; ")
+                       << Qt::endl;
+    return watch.Status();
 }
 
 QString StrategyName(int flag) {
@@ -80,7 +119,7 @@ QString StrategyName(int flag) {
 }
 
 int RunReadConfig(TCliSession* session, const QStringList& args) {
-    const int status = RunTransfer(session, true, [](TDataMap& model) { model.UploadAll(1); });
+    const int status = ReadWholeConfiguration(session);
     if (status != exitOk)
         return status; // the file is not touched
     TDataMap& model = session->Model();
@@ -101,7 +140,7 @@ int RunWriteConfig(TCliSession* session, const QStringList& args) {
         TCliSession::Err() << "error: " << loaded.Error << Qt::endl;
         return exitFailure;
     }
-    const int status = RunTransfer(session, false, [](TDataMap& m) { m.DownloadAll(QObject::tr("Download in progress"), true); });
+    const int status = WriteWholeConfiguration(session);
     if (status != exitOk)
         return status;
     // The file's strategy goes last, as the ECU takes the configuration for it.

@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 
 namespace ambrel {
 
@@ -72,6 +73,29 @@ constexpr TBlockBank kDownloadOrder[kImageRecordCount] = {
 
 } // namespace
 
+// One whole write: a consumer per block of the download order, the state of each block,
+// and the requests still in the queue (the job lives until the last of them has ended,
+// even when a newer whole write has taken its place).
+struct TDataMap::TWriteJob {
+    enum class TState { Pending, Written, Failed };
+    struct TWriter final : TConsumerInterface {
+        TWriteJob* Job = nullptr;
+        int Index = 0;
+        void OnReply(const TFrame&) override { Job->Map->BlockWritten(*Job, Index, true); }
+        void OnFailure() override { Job->Map->BlockWritten(*Job, Index, false); }
+        void OnTimeout() override { Job->Map->BlockWritten(*Job, Index, false); }
+    };
+    TDataMap* Map = nullptr;
+    std::array<TWriter, kImageRecordCount> Writers;
+    std::array<TState, kImageRecordCount> States{};
+    int Outstanding = 0;
+    int Pass = 1;
+    bool Show = false;
+    quint8 Flag = 0;
+    QString Port;
+    QString Lost;
+};
+
 bool TLinkRequestSink::SendCommand(const QByteArray& payload, TConsumerInterface* consumer, quint8 flag) {
     return m_link.SendCommand(payload, consumer, flag);
 }
@@ -108,6 +132,10 @@ void TDataMap::SetLink(TLinkManager& link) {
     m_linkSink = std::make_unique<TLinkRequestSink>(link);
     m_sink = m_linkSink.get();
     link.SetMapRefreshControl(this);
+    connect(&link, &TLinkManager::PortLost, this, [this](const QString& port, const QString& reason) {
+        if (m_write)
+            m_write->Lost = tr("The port %1 failed: %2").arg(port, reason);
+    });
 }
 
 void TDataMap::ResetToDefaults(int fuel, bool supercharged) {
@@ -239,6 +267,10 @@ void TDataMap::DownloadPage() {
             DownloadBlock(block);
 }
 
+QString TDataMap::BlockText(const TBlockBank& bb) {
+    return IsBankedBlock(bb.Block) ? tr("block %1, bank %2").arg(bb.Block).arg(bb.Bank) : tr("block %1").arg(bb.Block);
+}
+
 void TDataMap::DownloadAll(const QString& progressText, bool show) {
     m_mapRefresh = false;
     m_view->ReadFromGUI(*this);
@@ -247,7 +279,101 @@ void TDataMap::DownloadAll(const QString& progressText, bool show) {
         m_progress = 0;
         m_view->ShowProgress(progressText, 0);
     }
-    DownloadAllTo(this, show ? 1 : 0);
+    auto job = std::make_unique<TWriteJob>();
+    job->Map = this;
+    job->Show = show;
+    job->Flag = show ? 1 : 0;
+    job->Port = m_link ? m_link->PortName() : QString();
+    for (int i = 0; i < kImageRecordCount; ++i) {
+        job->Writers[static_cast<size_t>(i)].Job = job.get();
+        job->Writers[static_cast<size_t>(i)].Index = i;
+    }
+    m_write = job.get();
+    m_writeJobs.push_back(std::move(job));
+    SendJobBlocks(*m_write);
+}
+
+void TDataMap::SendJobBlocks(TWriteJob& job) {
+    for (int i = 0; i < kImageRecordCount; ++i) {
+        const auto at = static_cast<size_t>(i);
+        if (job.States[at] == TWriteJob::TState::Written)
+            continue;
+        job.States[at] = TWriteJob::TState::Pending;
+        const TBlockBank bb = kDownloadOrder[i];
+        job.Outstanding += 1;
+        Send(Payload::WriteBlock(m_raw.BuildBlock(bb.Block, bb.Bank)), &job.Writers[at], bb.Block == 1 ? job.Flag : 0);
+    }
+}
+
+void TDataMap::BlockWritten(TWriteJob& job, int index, bool ok) {
+    job.Outstanding -= 1;
+    if (&job != m_write) {
+        // An abandoned write: its last request has ended, it can go.
+        if (job.Outstanding <= 0)
+            std::erase_if(m_writeJobs, [&job](const auto& j) { return j.get() == &job; });
+        return;
+    }
+    const auto at = static_cast<size_t>(index);
+    if (job.States[at] != TWriteJob::TState::Pending)
+        return;
+    job.States[at] = ok ? TWriteJob::TState::Written : TWriteJob::TState::Failed;
+    if (ok) {
+        // Sixteen writes of 9 each would overrun the bar: it stops at full.
+        m_progress = std::min(m_progress + 9, 100);
+        m_view->SetProgress(m_progress);
+        emit BlockDownloaded(kDownloadOrder[index].Block);
+    }
+    if (std::find(job.States.begin(), job.States.end(), TWriteJob::TState::Pending) != job.States.end())
+        return;
+    const bool failures =
+        std::find(job.States.begin(), job.States.end(), TWriteJob::TState::Failed) != job.States.end();
+    const bool samePort = !m_link || m_link->PortName() == job.Port;
+    if (failures && job.Pass == 1 && job.Lost.isEmpty() && samePort) {
+        job.Pass = 2;
+        SendJobBlocks(job);
+        return;
+    }
+    FinishWrite(job);
+}
+
+void TDataMap::FinishWrite(TWriteJob& job) {
+    m_write = nullptr;
+    m_mapRefresh = true;
+    QList<TBlockBank> left;
+    for (int i = 0; i < kImageRecordCount; ++i)
+        if (job.States[static_cast<size_t>(i)] != TWriteJob::TState::Written)
+            left << kDownloadOrder[i];
+    const QString lost = job.Lost;
+    const bool announce = job.Flag != 0;
+    if (job.Outstanding <= 0) // nothing of it is queued any more: it goes now
+        std::erase_if(m_writeJobs, [&job](const auto& j) { return j.get() == &job; });
+    m_ecuOutOfDate = !left.isEmpty();
+    if (left.isEmpty()) {
+        if (announce)
+            m_view->ShowMessage(tr("Download complete"), 500);
+        emit WholeWriteFinished(true, left, QString());
+        return;
+    }
+    QStringList names;
+    for (const TBlockBank& bb : left)
+        names << BlockText(bb);
+    m_view->HideProgress();
+    QString text = tr("Download failed: check connections.");
+    if (!lost.isEmpty())
+        text += QLatin1Char('\n') + lost;
+    text += QLatin1Char('\n') + tr("%n block(s) of the ECU may now be wrong: %1.", nullptr, static_cast<int>(left.size()))
+                                     .arg(names.join(QStringLiteral("; ")));
+    text += QLatin1Char('\n') + tr("Use Download to write the whole configuration again.");
+    m_view->ShowError(text);
+    emit WholeWriteFinished(false, left, lost);
+}
+
+void TDataMap::OnEcuConnected() {
+    if (m_ecuOutOfDate) {
+        m_view->ShowError(tr("The ECU holds a partly written configuration. Use Download to finish writing it."));
+        return;
+    }
+    UploadAll(1);
 }
 
 void TDataMap::DownloadAllTo(TConsumerInterface* consumer, quint8 flag) {

@@ -23,6 +23,7 @@
 #include <QObject>
 #include <QPointer>
 #include <memory>
+#include <vector>
 
 namespace ambrel {
 
@@ -98,7 +99,17 @@ public:
     void DownloadBothBanks(bool compensated);
     void DownloadMapType(TMapTypeOfData type);
     void DownloadPage();
+    // The whole configuration into the ECU: 16 writes, block 1 last. Each block has its own
+    // consumer, so the model knows exactly which blocks the ECU took. Blocks whose write
+    // failed are written once more after the first pass, unless the port was lost (a
+    // transfer belongs to its port and never goes on on another device). Blocks that still
+    // failed are named in the error and WholeWriteFinished, and EcuOutOfDate stays set
+    // until a whole write succeeds, so that Download can finish the job.
     void DownloadAll(const QString& progressText, bool show);
+    bool WholeWriteRunning() const { return m_write != nullptr; }
+    bool EcuOutOfDate() const { return m_ecuOutOfDate; }
+    // "block 4, bank 2" or "block 7".
+    static QString BlockText(const TBlockBank& bb);
     // The 16 writes of the current image, block 1 last and alone carrying `flag`.
     void DownloadAllTo(TConsumerInterface* consumer, quint8 flag);
 
@@ -119,7 +130,9 @@ public:
     void OnTimeout() override;
 
 public slots:
-    void OnEcuConnected() { UploadAll(1); }
+    // The full read of every connection. While the ECU holds a partly written
+    // configuration it is not read back over the model that is still to be written.
+    void OnEcuConnected();
     void OnStrategyReported(int strategyFlag, bool announced);
 
 signals:
@@ -128,10 +141,18 @@ signals:
     void BlockDownloaded(int block);
     // A request of this model was refused or given up (timedOut: three sends unanswered).
     void RequestFailed(bool timedOut);
+    // A whole write ended: every block written, or `blocksLeft` (in download order) may be
+    // held wrongly by the ECU; `reason` is the port's failure when it was lost.
+    void WholeWriteFinished(bool ok, const QList<ambrel::TBlockBank>& blocksLeft, const QString& reason);
     void StrategyFlagChanged(int strategyFlag);
 
 private:
+    struct TWriteJob;
+    friend struct TWriteJob;
     void Send(const QByteArray& payload, TConsumerInterface* consumer, quint8 flag);
+    void SendJobBlocks(TWriteJob& job);
+    void BlockWritten(TWriteJob& job, int index, bool ok);
+    void FinishWrite(TWriteJob& job);
     void AfterDecode();
 
     TConfigView m_noView;
@@ -148,6 +169,10 @@ private:
     bool m_checkRanges = true;
     bool m_mapRefresh = true;
     bool m_undoAvailable = false;
+    bool m_ecuOutOfDate = false;
+    // Whole writes whose requests are still queued; the last one is m_write while it runs.
+    std::vector<std::unique_ptr<TWriteJob>> m_writeJobs;
+    TWriteJob* m_write = nullptr;
 };
 
 } // namespace ambrel

@@ -51,6 +51,32 @@ int BlockImageSize(int block) {
     return (block >= 1 && block <= kBlockCount) ? kSizes[block - 1] : 0;
 }
 
+bool AnswerMatchesRequest(const QByteArray& requestFrame, const QByteArray& replyFrame) {
+    const QByteArray sent = FrameData(requestFrame);
+    const QByteArray got = FrameData(replyFrame);
+    // The first `n` bytes of the answer repeat those of the request.
+    const auto echoes = [&](qsizetype n) { return sent.size() >= n && got.size() >= n && got.left(n) == sent.left(n); };
+    const auto lead = [](const QByteArray& data) { return data.isEmpty() ? -1 : static_cast<quint8>(data.at(0)); };
+    switch (FrameCode(requestFrame)) {
+    case cmdReadBlock:
+        return echoes(IsBankedBlock(lead(sent)) ? 2 : 1);
+    case cmdCounters:
+        // Only a read's answer is known to start with its sub-function; the answers to
+        // clear and write are taken as they come.
+        return lead(sent) != 1 || lead(got) == 1;
+    case cmdVIN: {
+        const bool readAnswer = lead(got) == 2 && got.size() >= 18;
+        return lead(sent) == 2 ? readAnswer : !readAnswer;
+    }
+    case cmdTestCommand:
+        return echoes(1);
+    case cmdReadMemory:
+        return echoes(4);
+    default:
+        return true;
+    }
+}
+
 namespace Payload {
 
 QByteArray Plain(quint16 code) {

@@ -127,6 +127,15 @@ struct TTestAnswer {
     QList<int> Values; // bytes, or words for the analog input value and the RPM period
 };
 
+// Whether `replyFrame`, already known to carry the reply code for `requestFrame`, answers
+// this very request. Answers that name what they answer are checked against the request:
+// a block read's block number and bank, a counters read's or VIN read's lead byte, a test
+// command's sub-function, a memory read's address and size. A late answer to an earlier
+// request of the same code (a retry answered twice, a reply that came after its time-out)
+// fails here and must not be taken for the request now waiting. Answers that carry nothing
+// of their request match by code alone. Both arguments are unstuffed frames.
+bool AnswerMatchesRequest(const QByteArray& requestFrame, const QByteArray& replyFrame);
+
 // Answer parsers. They take the data part of the reply (after the code). A field that
 // is missing keeps its initial value, as everywhere in the protocol.
 namespace Answer {

@@ -68,7 +68,8 @@ void TLinkManager::Start(const QString& portOverride, bool runTimer) {
     m_firmwareRelease = 15;
     ReadPortList();
 
-    if (!portOverride.isEmpty()) {
+    m_pinned = !portOverride.isEmpty();
+    if (m_pinned) {
         m_portName = portOverride;
         emit StatusText(0, tr("Trying on ") + PortLabel());
     } else if (m_portList.isEmpty()) {
@@ -302,7 +303,7 @@ void TLinkManager::Watchdog() {
     if (!m_connected) {
         if (m_queue.Count() == m_previousCount)
             FlushLink(); // the queue has not moved for a whole period
-        if (m_scanCom) {
+        if (m_scanCom && !m_pinned) {
             const QString cable = m_directory.UsbCablePort();
             if (!cable.isEmpty() && cable != m_portName) {
                 FlushLink();
@@ -333,7 +334,12 @@ void TLinkManager::OnBytes(const QByteArray& bytes) {
     if (!m_captureEnabled)
         return; // nobody waits: what the line brings now is dropped
     QByteArray packet;
-    if (m_capture.Feed(bytes, packet))
+    if (!m_capture.Feed(bytes, packet))
+        return;
+    HandlePacket(packet);
+    // An answer that was not the awaited one leaves the capture armed: a packet that came
+    // in the same read behind it may be the right one.
+    while (m_captureEnabled && m_capture.Feed({}, packet))
         HandlePacket(packet);
 }
 
@@ -354,7 +360,8 @@ void TLinkManager::HandlePacket(const QByteArray& packet) {
 
     if (received.size() < kMinFrameSize) {
         emit ComMessage(tr("Incoming frame incomplete, command 0x") + code);
-        FlushPort();
+        if (!FlushPort())
+            return; // the port failed: the request has ended with it
         SetCaptureEnabled(false);
         if (head->Code() == cmdWriteBlock) {
             // A block write that came back cut short is not repeated: the requester decides.
@@ -373,6 +380,12 @@ void TLinkManager::HandlePacket(const QByteArray& packet) {
     if (!FrameChecksumOK(received)) {
         emit ComMessage(tr("Checksum error in incoming frame, command 0x") + code);
         head->SendCount -= 1; // not counted; the head goes again when the reply timer expires
+        return;
+    }
+    if (IsReplyTo(head->Data, received) && !AnswerMatchesRequest(head->Data, received)) {
+        // A late answer to an earlier request of the same code: not this request's answer.
+        emit ComMessage(tr("Unespected answer to command 0x") + code);
+        KeepWaiting();
         return;
     }
     if (IsReplyTo(head->Data, received)) {
@@ -405,6 +418,16 @@ void TLinkManager::HandlePacket(const QByteArray& packet) {
         return;
     }
     emit ComMessage(tr("Unespected answer to command 0x") + code);
+    KeepWaiting();
+}
+
+void TLinkManager::KeepWaiting() {
+    // The request goes on waiting for its own answer until its reply timer runs out, then
+    // it is sent again as after any time-out. Bytes already captured behind the packet stay.
+    if (m_replyTimer == -1)
+        return;
+    m_captureEnabled = true;
+    m_captureTicks = 0;
 }
 
 void TLinkManager::Deliver(TConsumerInterface& consumer, const TFrame& reply) {
@@ -498,7 +521,8 @@ void TLinkManager::OnLineError(TLineError kind, bool lineBreak) {
     }
     if (lineBreak)
         emit ComMessage(tr("PC COM line break error"));
-    FlushPort();
+    if (!FlushPort())
+        return;
     SetCaptureEnabled(false);
     // The attempt does not count. Only while an answer is awaited: a head that has not
     // left yet has no attempt to take back.
@@ -577,10 +601,36 @@ void TLinkManager::FlushLink() {
 }
 
 void TLinkManager::PortFailure(const QString& error, bool ioError) {
-    Q_UNUSED(error);
+    const QString failed = PortLabel();
+    const QString reason = error.isEmpty() ? tr("unknown error") : error;
     if (m_port.IsOpen())
         m_port.Close();
-    if (m_portList.isEmpty()) {
+    // What waited on this port ends here: a transfer must never go on on another device.
+    m_replyTimer = -1;
+    SetCaptureEnabled(false);
+    if (!failed.isEmpty())
+        emit PortLost(failed, reason);
+    if (!m_queue.IsEmpty()) {
+        const bool enabled = m_queue.Enabled();
+        m_queue.SetEnabled(false);
+        while (TFrame* next = m_queue.HeadFrame()) {
+            try {
+                m_queue.ConsumerOf(*next).OnFailure();
+            } catch (...) {
+            }
+            m_queue.Pop();
+        }
+        m_queue.Clear();
+        m_queue.SetEnabled(enabled);
+        emit QueuedCountChanged(m_queue.Count());
+    }
+    SetECUisConnected(false);
+
+    if (m_pinned) {
+        // The named port is the only one: stay on it, closed; the next request tries to
+        // open it again.
+        emit StatusText(0, failed + QStringLiteral(": ") + reason);
+    } else if (m_portList.isEmpty()) {
         m_portName.clear();
         emit StatusText(0, tr("No COM port found"));
     } else {

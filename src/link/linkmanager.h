@@ -47,7 +47,9 @@ public:
     ~TLinkManager() override;
 
     // Start-up: port list, port choice (the stored one, or `portOverride` when given),
-    // open, polling on. With `runTimer` the 10 ms master tick runs from a precise QTimer;
+    // open, polling on. A port given here is the only one the link will ever use: when it
+    // cannot be opened or fails later, the link stays on it (closed) and never moves to
+    // another device on its own, and auto-scan does not follow the cable. With `runTimer` the 10 ms master tick runs from a precise QTimer;
     // tests leave it off and call Tick() themselves.
     void Start(const QString& portOverride = {}, bool runTimer = true);
     // Program exit: polling off, tick off, queue cleared (waiting requesters fail), port closed.
@@ -98,7 +100,12 @@ public:
     void ResetECU();
     bool InBootMonitor() const { return m_bootMonitor; }
     void SavePort();
+    // The port failed or could not be opened: everything waiting on it ends (its
+    // requesters hear OnFailure after PortLost), the ECU counts as not connected, and no
+    // request of it is ever sent to another port. A link started on the stored port then
+    // looks for the ECU on the first listed port; a pinned one stays where it is.
     void PortFailure(const QString& error, bool ioError);
+    bool PortPinned() const { return m_pinned; }
 
     void SetAcquisitionModes(TAcquisitionModes* modes);
     void SetMapRefreshControl(TMapRefreshControl* control);
@@ -140,6 +147,9 @@ signals:
     // The ECU told its strategy (0 Slave, 1 Compensated); `announced` for a user's selection.
     void StrategyReported(int strategyFlag, bool announced);
     void PortChanged(const QString& portLabel);
+    // The port failed or could not be opened, with the system's reason. Emitted before the
+    // waiting requests are failed, so that a transfer can tell why it ended.
+    void PortLost(const QString& portLabel, const QString& reason);
     void PortMenuChanged();
     void AutoScanLoaded(bool on);
     void ErrorBox(const QString& text);
@@ -156,6 +166,7 @@ private:
     void OnPortFailed(const QString& error, bool ioError);
     void HandlePacket(const QByteArray& packet);
     void HandleTimeout();
+    void KeepWaiting();
     void CaptureTimeout();
     void Transmit();
     void SendHead();
@@ -188,6 +199,7 @@ private:
     QString m_identification;
     bool m_connected = false;
     bool m_scanCom = false;
+    bool m_pinned = false;
     bool m_polling = false;
     bool m_captureEnabled = false;
     bool m_bootMonitor = false;

@@ -146,9 +146,11 @@ TEST_F(Transfers, FullDownloadWritesBlockOneLastWithTheFlagAndCountsProgress) {
         EXPECT_EQ(image, map.RawData().BuildBlock(block, IsBankedBlock(block) ? static_cast<quint8>(image.at(1)) : 1));
     }
     for (const auto& r : sink.Requests)
-        map.OnReply(Reply(cmdWriteBlock, {}, r.Flag));
+        r.Consumer->OnReply(Reply(cmdWriteBlock, {}, r.Flag));
     EXPECT_EQ(view.Events.join(','),
               "Download in progress 0,9,18,27,36,45,54,63,72,81,90,99,100,100,100,100,Download complete/500");
+    EXPECT_FALSE(map.WholeWriteRunning());
+    EXPECT_FALSE(map.EcuOutOfDate());
 
     // Not connected: no progress dialog; another consumer gets the writes and the flag.
     sink.Requests.clear();
@@ -163,6 +165,68 @@ TEST_F(Transfers, FullDownloadWritesBlockOneLastWithTheFlagAndCountsProgress) {
     EXPECT_EQ(sink.Requests.last().Consumer, &other);
     EXPECT_EQ(sink.Requests.last().Flag, 5);
     EXPECT_EQ(sink.Requests.first().Flag, 0);
+}
+
+// A whole write that fails part-way writes the failed blocks once more; what still fails
+// is named exactly, and the model stays marked as not yet in the ECU.
+TEST_F(Transfers, FailedBlocksOfAWholeWriteGoAgainAndWhatIsLeftIsNamed) {
+    struct Outcome {
+        QList<TBlockBank> left;
+        bool ok = false;
+        int count = 0;
+    } outcome;
+    QObject::connect(&map, &TDataMap::WholeWriteFinished, [&](bool ok, const QList<TBlockBank>& left, const QString&) {
+        outcome.ok = ok;
+        outcome.left = left;
+        ++outcome.count;
+    });
+    // Every second block write fails in the first pass; the second pass takes them all.
+    map.DownloadAll("Download in progress", true);
+    for (qsizetype i = 0; i < 16; ++i) {
+        const auto& r = sink.Requests[i];
+        i % 2 ? r.Consumer->OnFailure() : r.Consumer->OnReply(Reply(cmdWriteBlock, {}, r.Flag));
+    }
+    ASSERT_EQ(sink.Requests.size(), 24);
+    EXPECT_EQ(sink.Order().mid(16).join(' '), "w12 w10 w8/1 w7 w5 w4/2 w3/2 w1");
+    EXPECT_EQ(sink.Requests.last().Flag, 1);
+    EXPECT_TRUE(map.WholeWriteRunning());
+    for (qsizetype i = 16; i < 24; ++i)
+        sink.Requests[i].Consumer->OnReply(Reply(cmdWriteBlock, {}, 0));
+    EXPECT_EQ(outcome.count, 1);
+    EXPECT_TRUE(outcome.ok);
+    EXPECT_FALSE(map.EcuOutOfDate());
+    EXPECT_EQ(view.Events.last(), "Download complete/500");
+
+    // Two blocks fail twice: exactly they are named, and no third pass is made.
+    sink.Requests.clear();
+    view.Events.clear();
+    map.DownloadAll("Download in progress", true);
+    const auto fails = [](const QByteArray& payload) {
+        const auto block = static_cast<quint8>(payload.at(2));
+        return block == 6 || (block == 4 && static_cast<quint8>(payload.at(3)) == 2);
+    };
+    for (qsizetype i = 0; i < 16; ++i) {
+        const auto& r = sink.Requests[i];
+        fails(r.Payload) ? r.Consumer->OnTimeout() : r.Consumer->OnReply(Reply(cmdWriteBlock, {}, r.Flag));
+    }
+    ASSERT_EQ(sink.Requests.size(), 18);
+    sink.Requests[16].Consumer->OnFailure();
+    sink.Requests[17].Consumer->OnTimeout();
+    EXPECT_EQ(outcome.count, 2);
+    EXPECT_FALSE(outcome.ok);
+    ASSERT_EQ(outcome.left.size(), 2);
+    EXPECT_EQ(outcome.left[0].Block, 6);
+    EXPECT_EQ(outcome.left[1].Block, 4);
+    EXPECT_EQ(outcome.left[1].Bank, 2);
+    EXPECT_EQ(sink.Requests.size(), 18);
+    EXPECT_TRUE(map.EcuOutOfDate());
+    EXPECT_TRUE(view.Events.contains("hide"));
+    EXPECT_TRUE(view.Events.last().contains("block 6; block 4, bank 2")) << view.Events.last().toStdString();
+    // The connecting read would overwrite the configuration that is still to be written.
+    sink.Requests.clear();
+    map.OnEcuConnected();
+    EXPECT_TRUE(sink.Requests.isEmpty());
+    EXPECT_TRUE(view.Events.last().contains("Use Download"));
 }
 
 TEST_F(Transfers, PagesAndMapTypesChooseTheirBlocks) {
@@ -251,11 +315,11 @@ TEST_F(Transfers, UnansweredWriteShowsTheErrorAndAnUnansweredReadNothing) {
     EXPECT_EQ(view.Events.join(','), "hide");
     EXPECT_TRUE(map.EnableMapRefresh());
     view.Events.clear();
-    map.DownloadAll("Download in progress", true);
+    map.DownloadBlock(2);
     sink.Head = cmdWriteBlock;
     map.OnTimeout();
     map.OnFailure();
-    EXPECT_EQ(view.Events.join(','), "Download in progress 0,hide,error: Download failed: check connections.");
+    EXPECT_EQ(view.Events.join(','), "hide,error: Download failed: check connections.");
     // A reply naming no block changes nothing but lets the maps refresh again.
     map.SetEnableMapRefresh(false);
     const RMappatura before = map.RawData().Record;

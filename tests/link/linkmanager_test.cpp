@@ -16,9 +16,11 @@ namespace {
 struct TRecorder final : TConsumerInterface {
     QStringList events;
     QList<quint8> flags;
+    QList<QByteArray> data;
     void OnReply(const TFrame& reply) override {
         events << QStringLiteral("reply %1").arg(HexWord(reply.Code()));
         flags << reply.Flag;
+        data << reply.FrameDataPart();
     }
     void OnFailure() override { events << "failure"; }
     void OnTimeout() override { events << "timeout"; }
@@ -140,7 +142,8 @@ TEST_F(LinkManagerTest, FirstGoodAnswerConnectsAndQueuesTheConnectingSequenceInO
         const QByteArray frame = port.Frames().last();
         if (FrameCode(frame) != cmdReadStatusMin) // the status poll runs once connected
             sent << frame.mid(4, frame.size() - 7); // the payload: code and data
-        Reply(FrameCode(frame), FrameCode(frame) == cmdStrategy ? QByteArray("\x01", 1) : QByteArray());
+        // Block and counters answers name what they answer: the request's data leads them.
+        Reply(FrameCode(frame), FrameCode(frame) == cmdStrategy ? QByteArray("\x01", 1) : FrameData(frame));
     }
     QList<QByteArray> expected = {Payload::Strategy(Payload::TStrategyRequest::Query), Payload::Plain(cmdReadIdent),
                                   Payload::SolenoidDisable(false)};
@@ -346,7 +349,8 @@ TEST_F(LinkManagerTest, WatchdogChecksEveryPeriodOnlyWhileDisconnected) {
 
 TEST_F(LinkManagerTest, AutoScanFollowsTheCableOnlyWhileDisconnected) {
     RegWriteBool(kSettingsKey, "COM_Autoscan", true);
-    Start();
+    RegWriteInteger(kSettingsKey, "COM_Port", 3);
+    link.Start({}, false); // the stored port, which the cable may take over; a named one never
     ASSERT_TRUE(link.ScanCOM());
     dir.Cable = "COM5";
     Tick(203);
@@ -430,9 +434,111 @@ TEST_F(LinkManagerTest, LineErrorsAreReportedInOrderAndTheAttemptIsNotCounted) {
     EXPECT_EQ(com.last(), "PC COM line break error"); // no message for other kinds
 }
 
-TEST_F(LinkManagerTest, PortFailuresMoveToTheFirstListedPort) {
+// An answer that comes after its request timed out is followed by the answer to the
+// retry. Where an answer names what it answers, neither may be taken for the next request
+// of the same code: the exchange would run one step behind from then on.
+TEST_F(LinkManagerTest, LateAnswersAreNotTakenForTheNextRequest) {
+    Start();
+    ConnectQuietly();
+    struct Case {
+        const char* what;
+        QByteArray first, second;     // requests, same code
+        QByteArray late, expected;    // answer data to the first and to the second
+    };
+    const QByteArray block2 = QByteArray("\x02") + QByteArray(24, '\x11');
+    const QByteArray block3 = QByteArray("\x03\x01") + QByteArray(129, '\x22');
+    const Case cases[] = {
+        {"block read", Payload::ReadBlock(2), Payload::ReadBlock(3, 1), block2, block3},
+        {"banked block read", Payload::ReadBlock(3, 1), Payload::ReadBlock(3, 2), block3,
+         QByteArray("\x03\x02") + QByteArray(129, '\x33')},
+        {"counters", Payload::CountersClear(), Payload::CountersRead(), QByteArray(13, '\x02'),
+         QByteArray("\x01") + QByteArray(12, '\x05')},
+        {"memory", Payload::ReadMemory(0x1234, 2), Payload::ReadMemory(0x1236, 2), QByteArray::fromHex("34120002AABB"),
+         QByteArray::fromHex("36120002CCDD")},
+        {"test command", Payload::TestCommand(testButton), Payload::TestCommand(testRpmPresent), QByteArray("\x07\x01"),
+         QByteArray("\x0A\x01")},
+    };
+    for (const Case& k : cases) {
+        port.Written.clear();
+        TRecorder a, b;
+        link.SendCommand(k.first, &a);
+        link.SendCommand(k.second, &b);
+        TickUntilWritten(1);
+        TickUntilWritten(2); // the first timed out and went again
+        const quint16 code = PayloadCode(k.first);
+        Reply(code, k.late);
+        EXPECT_EQ(a.data, QList<QByteArray>{k.late}) << k.what;
+        TickUntilWritten(3);
+        Reply(code, k.late); // the answer to the retry, while the second waits
+        EXPECT_TRUE(b.events.isEmpty()) << k.what;
+        EXPECT_EQ(com.last(), QStringLiteral("Unespected answer to command 0x") + HexWord(code)) << k.what;
+        Reply(code, k.expected);
+        EXPECT_EQ(b.data, QList<QByteArray>{k.expected}) << k.what;
+        EXPECT_EQ(port.Written.size(), 3) << k.what; // the second was answered without a retry
+        EXPECT_TRUE(link.Queue().IsEmpty()) << k.what;
+    }
+    // A wrong answer and the right one in the same read: the right one is taken.
+    TRecorder c;
+    port.Written.clear();
+    link.SendCommand(Payload::ReadBlock(2), &c);
+    TickUntilWritten(1);
+    port.Feed(BuildFrame(MakePayload(ReplyCodeFor(cmdReadBlock), block3)) +
+              BuildFrame(MakePayload(ReplyCodeFor(cmdReadBlock), block2)));
+    link.DeliverPendingReplies();
+    EXPECT_EQ(c.data, QList<QByteArray>{block2});
+}
+
+// A named port is the only one the link uses: when it fails, what waited on it ends there,
+// with the port's name and the system's reason, and nothing moves to another device.
+TEST_F(LinkManagerTest, ANamedPortThatFailsEndsItsRequestsAndStaysTheOnlyPort) {
+    QStringList lost;
+    QObject::connect(&link, &TLinkManager::PortLost,
+                     [&](const QString& name, const QString& reason) { lost << name + " / " + reason; });
     Start("COM3");
+    ConnectQuietly();
+    TRecorder r;
+    for (int block = 1; block <= 4; ++block)
+        link.SendCommand(Payload::ReadBlock(block), &r);
+    TickUntilWritten(1);
     port.Unplug();
+    EXPECT_EQ(lost, QStringList{"COM3 / Input/output error"});
+    EXPECT_EQ(r.events, (QStringList{"failure", "failure", "failure", "failure"}));
+    EXPECT_FALSE(link.ECUisConnected());
+    EXPECT_EQ(link.PortName(), "COM3");
+    EXPECT_TRUE(panel0.contains("COM3: Input/output error"));
+    Tick(500);
+    EXPECT_EQ(port.Name(), "COM3"); // never opened anything else
+    EXPECT_EQ(port.WrittenCodes().count(cmdReadBlock), 1);
+
+    // A named port that cannot be opened at all: the link stays on it and says why.
+    TFakeSerialPort p;
+    TFakePortDirectory d;
+    d.Ports = {"COM1", "COM3"};
+    p.Refuse.insert("COM7");
+    TLinkManager l(p, d);
+    QStringList texts;
+    QObject::connect(&l, &TLinkManager::StatusText, [&](int, const QString& t) { texts << t; });
+    l.Start("COM7", false);
+    EXPECT_EQ(l.PortName(), "COM7");
+    EXPECT_FALSE(p.IsOpen());
+    EXPECT_TRUE(texts.contains("COM7: Permission denied")) << texts.join('|').toStdString();
+    l.SendCommand(Payload::Plain(cmdReadIdent));
+    for (int i = 0; i < 300; ++i)
+        l.Tick();
+    EXPECT_EQ(p.Name(), "COM7");
+    l.Shutdown();
+}
+
+TEST_F(LinkManagerTest, PortFailuresMoveToTheFirstListedPort) {
+    RegWriteInteger(kSettingsKey, "COM_Port", 3);
+    Start({});
+    ASSERT_EQ(link.PortName(), "COM3");
+    // What waited on the failed port is not carried over to the next one.
+    TRecorder r;
+    link.SendCommand(Payload::ReadBlock(1), &r);
+    port.Unplug();
+    EXPECT_EQ(r.events, QStringList{"failure"});
+    EXPECT_TRUE(link.Queue().IsEmpty());
     EXPECT_EQ(link.PortName(), "COM1");
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(panel0.mid(panel0.size() - 2), (QStringList{"Trying on COM1", "Communication breakdown !"}));
