@@ -29,8 +29,7 @@ bool Save(QWidget& w, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Norvane"));
-    QApplication::setApplicationName(QStringLiteral("Ambrel Q7 screenshots"));
+    app::SetApplicationIdentity(QStringLiteral("Ambrel Q7 screenshots"));
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
     QDir().mkpath(folder);
 
@@ -47,14 +46,15 @@ int main(int argc, char** argv) {
     ok &= Save(workbench.Main(), folder + QStringLiteral("/main-slave.png"));
 
     // Compensated: select it on the simulated ECU and let the workbench hear of it.
-    workbench.Main().SendStrategy(1, 1);
+    workbench.Workflow().SendStrategy(1, 1);
     Wait(1500);
     ok &= Save(workbench.Main(), folder + QStringLiteral("/main-compensated.png"));
 
-    workbench.Communications().resize(760, 420);
-    workbench.Communications().show();
+    QWidget& log = *workbench.Window(ui::TWindowId::Communications);
+    log.resize(760, 420);
+    workbench.Action(ui::TActionId::DiagnosticsLog1)->trigger();
     Wait(600);
-    ok &= Save(workbench.Communications(), folder + QStringLiteral("/log.png"));
+    ok &= Save(log, folder + QStringLiteral("/log.png"));
 
     workbench.Dialog().ShowProgressBar(QStringLiteral("Upload in progress"), 46);
     Wait(100);
