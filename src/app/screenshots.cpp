@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QMenu>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -49,6 +50,16 @@ int main(int argc, char** argv) {
     workbench.Workflow().SendStrategy(1, 1);
     Wait(1500);
     ok &= Save(workbench.Main(), folder + QStringLiteral("/main-compensated.png"));
+
+    // The Diagnostics menu as the connected ECU leaves it, after a "Write date".
+    workbench.Action(ui::TActionId::EditWriteDate)->trigger();
+    Wait(1000);
+    ok &= Save(workbench.Main(), folder + QStringLiteral("/main-after-write-date.png"));
+    QMenu* diagnostics = workbench.Main().Menu(ui::TMenu::Diagnostics);
+    diagnostics->popup(workbench.Main().mapToGlobal(QPoint(120, 30)));
+    Wait(300);
+    ok &= Save(*diagnostics, folder + QStringLiteral("/menu-diagnostics.png"));
+    diagnostics->hide();
 
     QWidget& log = *workbench.Window(ui::TWindowId::Communications);
     log.resize(760, 420);
