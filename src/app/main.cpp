@@ -11,9 +11,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Norvane"));
-    QApplication::setApplicationName(QStringLiteral("Ambrel Q7"));
-    QApplication::setApplicationDisplayName(QCoreApplication::translate("TFormMain", "Ambrel Q7 Diagnostic"));
+    ambrel::app::SetApplicationIdentity(QStringLiteral("Ambrel Q7"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Workbench for the gas-injection ECU"));

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QMenu>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -29,8 +30,7 @@ bool Save(QWidget& w, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Norvane"));
-    QApplication::setApplicationName(QStringLiteral("Ambrel Q7 screenshots"));
+    app::SetApplicationIdentity(QStringLiteral("Ambrel Q7 screenshots"));
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
     QDir().mkpath(folder);
 
@@ -47,14 +47,22 @@ int main(int argc, char** argv) {
     ok &= Save(workbench.Main(), folder + QStringLiteral("/main-slave.png"));
 
     // Compensated: select it on the simulated ECU and let the workbench hear of it.
-    workbench.Main().SendStrategy(1, 1);
+    workbench.Workflow().SendStrategy(1, 1);
     Wait(1500);
     ok &= Save(workbench.Main(), folder + QStringLiteral("/main-compensated.png"));
 
-    workbench.Communications().resize(760, 420);
-    workbench.Communications().show();
+    // The Diagnostics menu of a connected ECU: solenoid check mark, one status-update command.
+    QMenu* diagnostics = workbench.Main().Menu(ui::TMenu::Diagnostics);
+    diagnostics->popup(workbench.Main().mapToGlobal(QPoint(120, 30)));
+    Wait(300);
+    ok &= Save(*diagnostics, folder + QStringLiteral("/menu-diagnostics.png"));
+    diagnostics->hide();
+
+    QWidget& log = *workbench.Window(ui::TWindowId::Communications);
+    log.resize(760, 420);
+    workbench.Action(ui::TActionId::DiagnosticsLog1)->trigger();
     Wait(600);
-    ok &= Save(workbench.Communications(), folder + QStringLiteral("/log.png"));
+    ok &= Save(log, folder + QStringLiteral("/log.png"));
 
     workbench.Dialog().ShowProgressBar(QStringLiteral("Upload in progress"), 46);
     Wait(100);

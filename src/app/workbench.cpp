@@ -1,6 +1,16 @@
 #include "workbench.h"
 
+#include "windowmodules.h"
+
+#include <QApplication>
+#include <QMenu>
+
 namespace ambrel::app {
+
+void SetApplicationIdentity(const QString& applicationName) {
+    QCoreApplication::setOrganizationName(QStringLiteral("Norvane"));
+    QCoreApplication::setApplicationName(applicationName);
+}
 
 TWorkbench::TWorkbench(const TWorkbenchOptions& options) : m_options(options) {
     if (options.SerialPort) {
@@ -28,15 +38,85 @@ TWorkbench::TWorkbench(const TWorkbenchOptions& options) : m_options(options) {
     m_acquisitions = std::make_unique<TAcquisitions>(*m_link);
     m_link->SetAcquisitionModes(m_acquisitions.get());
 
-    // Windows in their creation order; each exists once for the whole run.
-    m_formMain = std::make_unique<ui::TFormMain>(*m_link, *m_config, *m_acquisitions, *m_dialogs, m_softTimers);
-    m_formSplash = std::make_unique<ui::TFormSplash>(m_softTimers);
+    // Every command gets its place before the menus are built: the main window's own, then
+    // those of the window modules (their windows come later, in their order).
+    m_actions = std::make_unique<ui::TActionRegistry>();
+    for (const ui::TActionRow& row : ui::MainWindowActions())
+        m_actions->Describe(row);
+    for (const ui::TWindowModule& module : WindowModules())
+        if (module.Action != ui::TActionId::None)
+            m_actions->Describe({module.Action, module.Menu, module.Caption, module.Shortcut, module.SeparatorBefore});
+
+    m_workflow = std::make_unique<ui::TMainWorkflow>(*m_link, *m_config, *m_acquisitions);
+    m_formMain = std::make_unique<ui::TFormMain>(*m_config, *m_workflow, *m_actions, *m_dialogs, m_softTimers);
+    // The shared message dialog is every window's feedback service: it comes first.
     m_formDialog = std::make_unique<ui::TFormDialog>(m_softTimers, m_formMain.get());
-    m_formCommunications = std::make_unique<ui::TFormCommunications>(*m_link, *m_serialPort);
+    m_formMain->SetFeedbackDialog(m_formDialog.get());
+    m_commands = std::make_unique<ui::TMainCommands>(*m_actions, *m_workflow, *m_link, *m_config, *m_acquisitions,
+                                                     *m_dialogs, *m_formMain);
+    WireLink();
+    CreateWindows();
     m_languages = std::make_unique<ui::TLanguageSwitcher>(ui::TLanguageSwitcher::DefaultFolders());
-    m_formMain->SetFeedbackWindows(m_formDialog.get(), m_formSplash.get());
-    m_formMain->SetCommunicationsWindow(m_formCommunications.get());
-    m_formMain->SetLanguageSwitcher(m_languages.get());
+    m_commands->SetLanguageSwitcher(m_languages.get());
+}
+
+void TWorkbench::WireLink() {
+    ui::TFormMain& main = *m_formMain;
+    ui::TMainWorkflow& workflow = *m_workflow;
+    QObject::connect(m_link.get(), &TLinkManager::StatusText, &main, &ui::TFormMain::SetStatusText);
+    QObject::connect(m_link.get(), &TLinkManager::TimedMessage, m_formDialog.get(), &ui::TFormDialog::ShowMessage);
+    QObject::connect(m_link.get(), &TLinkManager::ErrorBox, &main,
+                     [this](const QString& text) { m_dialogs->Error(m_formMain.get(), text); });
+    QObject::connect(m_link.get(), &TLinkManager::IdentificationChanged, &main, &ui::TFormMain::ApplyFeatureLevel);
+    // The connecting sequence: the link has queued its strategy query and identification;
+    // the main window's part follows (solenoid, the model's full read, block 1).
+    QObject::connect(m_link.get(), &TLinkManager::StrategyReported, m_config.get(), &TDataMap::OnStrategyReported);
+    QObject::connect(m_link.get(), &TLinkManager::EcuConnected, &workflow, &ui::TMainWorkflow::OnEcuConnected);
+    QObject::connect(m_acquisitions.get(), &TAcquisitions::MeasuresDerived, &workflow,
+                     &ui::TMainWorkflow::OnMeasuresDerived);
+    QObject::connect(&workflow, &ui::TMainWorkflow::StrategyApplied, &main, [&main] {
+        main.ApplyStrategyCaptions();
+        main.ApplyVisibilityRules();
+    });
+    QObject::connect(&workflow, &ui::TMainWorkflow::Message, m_formDialog.get(), &ui::TFormDialog::ShowMessage);
+    // The port list may change while the program runs: it is read again when the menu opens.
+    QObject::connect(main.Menu(ui::TMenu::Ecu), &QMenu::aboutToShow, m_commands.get(),
+                     &ui::TMainCommands::RefreshPortMenu);
+    QObject::connect(&main, &ui::TFormMain::ShuttingDown, &main, [this] { ShutDown(); });
+}
+
+void TWorkbench::CreateWindows() {
+    const ui::TWindowContext context{*m_link,    *m_serialPort, *m_config,   *m_acquisitions, *m_dialogs,
+                                     *m_formDialog, m_softTimers, *m_formMain, nullptr,        nullptr};
+    for (const ui::TWindowModule& module : WindowModules()) {
+        if (!module.Create)
+            continue;
+        std::unique_ptr<QWidget>& window = m_windows[Index(module.Id)];
+        window = module.Create(context);
+        if (module.Action == ui::TActionId::None)
+            continue;
+        QWidget* shown = window.get();
+        const auto activate = module.Activate;
+        m_actions->Handle(module.Action, shown, [shown, activate] {
+            if (activate) {
+                activate(*shown);
+            } else {
+                shown->show();
+                shown->raise();
+                shown->activateWindow();
+            }
+        });
+    }
+}
+
+void TWorkbench::ShutDown() {
+    // The link first: the waiting requests fail while their requesters still exist. Then
+    // the other windows close.
+    m_link->Shutdown();
+    for (auto& window : m_windows)
+        if (window)
+            window->close();
+    m_formDialog->close();
 }
 
 TWorkbench::~TWorkbench() {
@@ -58,7 +138,9 @@ bool TWorkbench::Start(QString* error) {
         }
         port = m_simulator->DeviceName();
     }
-    m_formSplash->show();
+    for (const ui::TWindowModule& module : WindowModules())
+        if (module.ShownAtStart && Window(module.Id))
+            Window(module.Id)->show();
     m_link->Start(port, m_options.RunMasterTimer);
     if (m_simulator)
         m_link->CheckConnection(); // it answers at once: no need to wait for the watchdog

@@ -1,21 +1,27 @@
 #pragma once
 // The composition root of the workbench window: it builds every object once, in the order
-// the windows are created, hands each what it needs, and takes them down in order. The
-// program, the screenshot tool and the window tests all build the workbench this way, so
-// they exercise the same wiring.
+// the windows are created, hands each what it needs, wires them together, and takes them
+// down in order. The program, the screenshot tool and the window tests all build the
+// workbench this way, so they exercise the same wiring.
 
 #include "config/datamap.h"
 #include "link/linkmanager.h"
-#include "measure/acquisitions.h"
 #include "link/qtserialport.h"
+#include "measure/acquisitions.h"
 #include "sim/simserver.h"
-#include "ui/link/formcommunications.h"
+#include "ui/main/actions.h"
 #include "ui/main/dialogservice.h"
 #include "ui/main/formdialog.h"
 #include "ui/main/formmain.h"
 #include "ui/main/languages.h"
+#include "ui/main/maincommands.h"
+#include "ui/main/mainworkflow.h"
+#include "ui/main/windowmodule.h"
 
+#include <array>
 #include <memory>
+
+class QApplication;
 
 namespace ambrel::app {
 
@@ -30,6 +36,11 @@ struct TWorkbenchOptions {
     bool RunMasterTimer = true;
 };
 
+// The program's identity for QSettings and the platform. No display name is set: the
+// platform would append it to every window title, and the main window's title already
+// names the program.
+void SetApplicationIdentity(const QString& applicationName);
+
 class TWorkbench {
 public:
     explicit TWorkbench(const TWorkbenchOptions& options);
@@ -43,15 +54,29 @@ public:
     TDataMap& Config() { return *m_config; }
     TAcquisitions& Acquisitions() { return *m_acquisitions; }
     TSerialPort& SerialPort() { return *m_serialPort; }
+    ui::TActionRegistry& Actions() { return *m_actions; }
+    QAction* Action(ui::TActionId id) { return m_actions->Action(id); }
+    ui::TMainWorkflow& Workflow() { return *m_workflow; }
+    ui::TMainCommands& Commands() { return *m_commands; }
     ui::TFormMain& Main() { return *m_formMain; }
     ui::TFormDialog& Dialog() { return *m_formDialog; }
-    ui::TFormSplash& Splash() { return *m_formSplash; }
-    ui::TFormCommunications& Communications() { return *m_formCommunications; }
     ui::TLanguageSwitcher& Languages() { return *m_languages; }
     ui::TSoftTimers& SoftTimers() { return m_softTimers; }
     sim::TSimServer* Simulator() { return m_simulator.get(); }
+    // A window of the module table; null while its module has no factory.
+    QWidget* Window(ui::TWindowId id) { return m_windows[Index(id)].get(); }
+    template <class TForm>
+    TForm& Window(ui::TWindowId id) {
+        return *qobject_cast<TForm*>(Window(id));
+    }
+    ui::TFormSplash& Splash() { return Window<ui::TFormSplash>(ui::TWindowId::Splash); }
 
 private:
+    static std::size_t Index(ui::TWindowId id) { return static_cast<std::size_t>(id); }
+    void WireLink();
+    void CreateWindows();
+    void ShutDown();
+
     TWorkbenchOptions m_options;
     std::unique_ptr<sim::TSimServer> m_simulator;
     std::unique_ptr<TSerialPort> m_ownPort;
@@ -64,10 +89,12 @@ private:
     std::unique_ptr<TDataMap> m_config;
     std::unique_ptr<TAcquisitions> m_acquisitions;
     ui::TSoftTimers m_softTimers;
+    std::unique_ptr<ui::TActionRegistry> m_actions;
+    std::unique_ptr<ui::TMainWorkflow> m_workflow;
     std::unique_ptr<ui::TFormMain> m_formMain;
-    std::unique_ptr<ui::TFormSplash> m_formSplash;
     std::unique_ptr<ui::TFormDialog> m_formDialog;
-    std::unique_ptr<ui::TFormCommunications> m_formCommunications;
+    std::unique_ptr<ui::TMainCommands> m_commands;
+    std::array<std::unique_ptr<QWidget>, static_cast<std::size_t>(ui::TWindowId::Count)> m_windows;
     std::unique_ptr<ui::TLanguageSwitcher> m_languages;
 };
 

@@ -106,18 +106,18 @@ TEST_F(Feedback, AboutShowsTheVersionLineAndDoesNotFade) {
 
 TEST_F(Feedback, LanguageSwitchRetranslatesAndIsRemembered) {
     ui::TLanguageSwitcher switcher({QStringLiteral(AMBREL_QM_DIR)});
-    workbench->Main().SetLanguageSwitcher(&switcher);
+    workbench->Commands().SetLanguageSwitcher(&switcher);
     ui::TFormMain& main = workbench->Main();
     EXPECT_FALSE(switcher.SwitchTo("English")); // no English module: nothing changes
-    EXPECT_FALSE(main.Action("LanguageMenu2")->isChecked());
+    EXPECT_FALSE(main.Action(ui::TActionId::LanguageMenu2)->isChecked());
     ASSERT_TRUE(switcher.SwitchTo("Italiano"));
     QCoreApplication::processEvents();
     EXPECT_EQ(main.Pages()->tabText(ui::pageGeneral), "Generale");
     EXPECT_EQ(main.Pages()->tabText(ui::pageTimeAdvance), "Advance"); // kept in every language
     EXPECT_EQ(main.menuBar()->actions().at(1)->text(), "Modifica");
-    EXPECT_EQ(main.Action("ECUSwitchMode1")->text(), "Passa a Compensato");
-    EXPECT_EQ(workbench->Communications().windowTitle(), "Registro");
-    EXPECT_TRUE(main.Action("LanguageMenu4")->isChecked());
+    EXPECT_EQ(main.Action(ui::TActionId::ECUSwitchMode1)->text(), "Passa a Compensato");
+    EXPECT_EQ(workbench->Window(ui::TWindowId::Communications)->windowTitle(), "Registro");
+    EXPECT_TRUE(main.Action(ui::TActionId::LanguageMenu4)->isChecked());
     EXPECT_EQ(RegReadString(kSettingsKey, "Language"), "Italian");
 
     // The next start restores it.

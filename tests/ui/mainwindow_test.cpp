@@ -86,7 +86,7 @@ TEST_F(DemoWorkbench, ConnectsAndShowsTheIdentificationWithTheConnectingSequence
 TEST_F(DemoWorkbench, ResetShowsTheBootTextAndReturnsWhenTheApplicationStarts) {
     ASSERT_TRUE(WaitFor([&] { return workbench->Link().ECUisConnected(); }));
     dialogs.Answers.enqueue(QMessageBox::Yes);
-    workbench->Main().Action("ECUReset1")->trigger();
+    workbench->Main().Action(ui::TActionId::ECUReset1)->trigger();
     EXPECT_EQ(dialogs.Asked.last(), "Resetting ECU: are you sure ?");
     ASSERT_TRUE(WaitFor([&] { return workbench->Link().InBootMonitor(); }));
     ASSERT_TRUE(WaitFor([&] { return !workbench->Link().InBootMonitor(); }, 6000));
@@ -124,7 +124,7 @@ TEST_F(DemoWorkbench, PulledCableIsReportedAndTheWindowStaysResponsive) {
 
 TEST_F(FakeWorkbench, SwitchModeWhileDisconnectedChangesThePagesAtOnce) {
     ui::TFormMain& main = workbench->Main();
-    QAction* switchMode = main.Action("ECUSwitchMode1");
+    QAction* switchMode = main.Action(ui::TActionId::ECUSwitchMode1);
     EXPECT_EQ(switchMode->text(), "Switch to Compensated");
     EXPECT_EQ(TabCaption(main, ui::pageGasMapSlave), "Gas map");
     EXPECT_EQ(TabCaption(main, ui::pageGasMapComp), "");
@@ -167,7 +167,7 @@ TEST_F(FakeWorkbench, FirmwareFeatureLevelHidesNewerControls) {
     for (const Case& c : cases) {
         workbench->Link().ParseIdentification(QByteArray("WUX-04 ") + c.version + " K35F62T9");
         emit workbench->Link().IdentificationChanged();
-        EXPECT_EQ(main.FirmwareFeatureLevel(), c.level) << c.version;
+        EXPECT_EQ(workbench->Workflow().FirmwareFeatureLevel(), c.level) << c.version;
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(!controls[i]->isHidden(), c.visible[i]) << c.version << " tag " << tags[i];
     }
@@ -175,17 +175,17 @@ TEST_F(FakeWorkbench, FirmwareFeatureLevelHidesNewerControls) {
 
 TEST_F(FakeWorkbench, PortMenuListsTheFirstSixPortsAndChecksTheOpenOne) {
     ui::TFormMain& main = workbench->Main();
-    main.RefreshPortMenu();
-    EXPECT_EQ(main.Action("ECUCom1")->text(), "COM1");
-    EXPECT_TRUE(main.Action("ECUCom2")->isChecked());
-    EXPECT_TRUE(main.Action("ECUCom3")->isVisible());
-    EXPECT_FALSE(main.Action("ECUCom4")->isVisible());
-    main.Action("ECUCom3")->trigger();
+    workbench->Commands().RefreshPortMenu();
+    EXPECT_EQ(main.Action(ui::TActionId::ECUCom1)->text(), "COM1");
+    EXPECT_TRUE(main.Action(ui::TActionId::ECUCom2)->isChecked());
+    EXPECT_TRUE(main.Action(ui::TActionId::ECUCom3)->isVisible());
+    EXPECT_FALSE(main.Action(ui::TActionId::ECUCom4)->isVisible());
+    main.Action(ui::TActionId::ECUCom3)->trigger();
     EXPECT_EQ(workbench->Link().PortName(), "COM4");
     EXPECT_EQ(port.Name(), "COM4");
     EXPECT_EQ(main.StatusPanelText(0), "Trying on COM4");
-    EXPECT_TRUE(main.Action("ECUCom3")->isChecked());
-    EXPECT_FALSE(main.Action("ECUCom2")->isChecked());
+    EXPECT_TRUE(main.Action(ui::TActionId::ECUCom3)->isChecked());
+    EXPECT_FALSE(main.Action(ui::TActionId::ECUCom2)->isChecked());
 }
 
 TEST_F(FakeWorkbench, CloseAsksExitNowAndCancelKeepsTheProgramRunning) {
@@ -205,7 +205,7 @@ TEST_F(FakeWorkbench, StrategySelectionAnswerWritesTheNewDefaultsAndAsksAgain) {
     ui::TFormMain& main = workbench->Main();
     workbench->Link().FlushLink();
     const QByteArray answer = BuildFrame(MakePayload(ReplyCodeFor(cmdStrategy), QByteArray("\x02", 1)));
-    main.OnReply(TFrame{answer, nullptr, 0, 1});
+    workbench->Workflow().OnReply(TFrame{answer, nullptr, 0, 1});
     EXPECT_EQ(main.StrategyFlag(), 1);
     EXPECT_EQ(TabCaption(main, ui::pageFuelTrim), "Fuel trim");
     QStringList queued; // code, and the first data byte where there is one
@@ -222,7 +222,7 @@ TEST_F(FakeWorkbench, StrategySelectionAnswerWritesTheNewDefaultsAndAsksAgain) {
 TEST_F(FakeWorkbench, BuzzerIsAnEditThatWritesBlockTwoAndCanBeUndone) {
     ui::TFormMain& main = workbench->Main();
     TDataMap& config = workbench->Config();
-    QAction* buzzer = main.Action("ECUBuzzer1");
+    QAction* buzzer = main.Action(ui::TActionId::ECUBuzzer1);
     ASSERT_TRUE(buzzer->isEnabled());
     EXPECT_EQ(buzzer->isChecked(), config.Buzzer);
     const bool before = config.Buzzer;
@@ -230,29 +230,28 @@ TEST_F(FakeWorkbench, BuzzerIsAnEditThatWritesBlockTwoAndCanBeUndone) {
     buzzer->trigger();
     EXPECT_EQ(config.Buzzer, !before);
     EXPECT_FALSE(config.Saved());
-    EXPECT_TRUE(main.Action("EditUndo1")->isEnabled());
+    EXPECT_TRUE(main.Action(ui::TActionId::EditUndo1)->isEnabled());
     bool wroteBlockTwo = false;
     for (TFrame* head = workbench->Link().Queue().HeadFrame(); head; head = workbench->Link().Queue().HeadFrame()) {
         wroteBlockTwo |= head->Code() == cmdWriteBlock && head->FrameDataPart().startsWith('\x02');
         workbench->Link().Queue().Pop();
     }
     EXPECT_TRUE(wroteBlockTwo);
-    main.Action("EditUndo1")->trigger();
+    main.Action(ui::TActionId::EditUndo1)->trigger();
     EXPECT_EQ(config.Buzzer, before);
-    EXPECT_FALSE(main.Action("EditUndo1")->isEnabled());
+    EXPECT_FALSE(main.Action(ui::TActionId::EditUndo1)->isEnabled());
 }
 
 TEST_F(FakeWorkbench, BlockOneOfAnEcuNeverConfiguredAsksForTheWizard) {
-    ui::TFormMain& main = workbench->Main();
     int asked = 0;
-    QObject::connect(&main, &ui::TFormMain::WizardRequested, [&] { ++asked; });
+    QObject::connect(&workbench->Workflow(), &ui::TMainWorkflow::WizardRequested, [&] { ++asked; });
     TDataMap& config = workbench->Config();
     const auto blockReply = [&](const QString& date) {
         config.ConfigDate = date;
         config.EncodeImage();
         const QByteArray image = config.RawData().BuildBlock(1, 1);
         config.ConfigDate = QStringLiteral("010101");
-        main.OnReply(TFrame{BuildFrame(MakePayload(ReplyCodeFor(cmdReadBlock), image)), nullptr, 0, 0});
+        workbench->Workflow().OnReply(TFrame{BuildFrame(MakePayload(ReplyCodeFor(cmdReadBlock), image)), nullptr, 0, 0});
     };
     blockReply(QStringLiteral("150324"));
     EXPECT_EQ(asked, 0);

@@ -1,12 +1,14 @@
 #include "dialogservice.h"
 
-#include <QApplication>
+#include "formdialog.h"
+
 #include <QFileDialog>
 
 namespace ambrel::ui {
 
+// The boxes are captioned with the program's title, as the main window is.
 static QString Caption() {
-    return QApplication::applicationDisplayName();
+    return ApplicationTitle();
 }
 
 QMessageBox::StandardButton TStandardDialogs::Question(QWidget* parent, const QString& text,

@@ -3,21 +3,14 @@
 #include "config/datamap.h"
 #include "dialogservice.h"
 #include "formdialog.h"
-#include "languages.h"
+#include "mainworkflow.h"
 #include "programsettings.h"
-#include "link/commands.h"
-#include "link/linkmanager.h"
-#include "link/registry.h"
-#include "measure/acquisitions.h"
-#include "ui/link/formcommunications.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -30,71 +23,10 @@ namespace ambrel::ui {
 
 namespace {
 
-enum TMenu { menuFile, menuEdit, menuEcu, menuDiagnostics, menuHelp };
-
-const char* const kMenuTitles[] = {QT_TRANSLATE_NOOP("TFormMain", "File"), QT_TRANSLATE_NOOP("TFormMain", "Edit"),
-                                   QT_TRANSLATE_NOOP("TFormMain", "ECU"),
-                                   QT_TRANSLATE_NOOP("TFormMain", "Diagnostics"),
-                                   QT_TRANSLATE_NOOP("TFormMain", "Help")};
-
-// Every action of the menus, in menu order. A row with `separatorBefore` has a separator
-// in front of it. Port and language actions are made apart (they are arrays).
-struct TActionRow {
-    TMenu Menu;
-    const char* Name;
-    const char* Caption;
-    const char* Shortcut;
-    bool SeparatorBefore;
-};
-
-const TActionRow kActions[] = {
-    {menuFile, "FileOpen1", QT_TRANSLATE_NOOP("TFormMain", "Open..."), "", false},
-    {menuFile, "FileSave1", QT_TRANSLATE_NOOP("TFormMain", "Save"), "", false},
-    // the "La&nguage" sub-menu comes here, between two separators
-    {menuFile, "FileExit1", QT_TRANSLATE_NOOP("TFormMain", "Exit"), "Alt+F4", true},
-    {menuEdit, "EditWizard", QT_TRANSLATE_NOOP("TFormMain", "Wizard"), "", false},
-    {menuEdit, "EditTuneMap1", QT_TRANSLATE_NOOP("TFormMain", "Tune gas map"), "", false},
-    {menuEdit, "EditCopy1", QT_TRANSLATE_NOOP("TFormMain", "Copy"), "Ctrl+C", true},
-    {menuEdit, "EditPaste1", QT_TRANSLATE_NOOP("TFormMain", "Paste"), "Ctrl+V", false},
-    {menuEdit, "EditWinPaste", QT_TRANSLATE_NOOP("TFormMain", "Paste from clipboard"), "", false},
-    {menuEdit, "EditUndo1", QT_TRANSLATE_NOOP("TFormMain", "Undo"), "Ctrl+Z", false},
-    {menuEdit, "EditResetAll", QT_TRANSLATE_NOOP("TFormMain", "Reset to default cfg"), "", true},
-    {menuEdit, "EditResetMap", QT_TRANSLATE_NOOP("TFormMain", "Reset gas map"), "", false},
-    {menuEdit, "EditResampleMap1", QT_TRANSLATE_NOOP("TFormMain", "Resample map"), "", false},
-    {menuEdit, "EditWriteDate", QT_TRANSLATE_NOOP("TFormMain", "Write date"), "", false},
-    {menuEdit, "EditEnableRangeCheck1", QT_TRANSLATE_NOOP("TFormMain", "Range Check"), "", false},
-    {menuEcu, "ECUUpload1", QT_TRANSLATE_NOOP("TFormMain", "Upload"), "F5", false},
-    {menuEcu, "ECUDownload1", QT_TRANSLATE_NOOP("TFormMain", "Download"), "", false},
-    {menuEcu, "ECUSpecialSettings", QT_TRANSLATE_NOOP("TFormMain", "Special settings"), "", false},
-    {menuEcu, "ECUReset1", QT_TRANSLATE_NOOP("TFormMain", "Re&set ECU"), "", false},
-    {menuEcu, "ECUClearQueue", QT_TRANSLATE_NOOP("TFormMain", "Clear TX queue"), "", false},
-    {menuEcu, "ECUUpgradeFirmware1", QT_TRANSLATE_NOOP("TFormMain", "Firmware flasher"), "", true},
-    {menuEcu, "ECUExitMonitor1", QT_TRANSLATE_NOOP("TFormMain", "Close bootloader (RST)"), "", false},
-    {menuEcu, "ECUSwitchMode1", QT_TRANSLATE_NOOP("TFormMain", "Switch to Compensated"), "", false},
-    {menuEcu, "ECUBuzzer1", QT_TRANSLATE_NOOP("TFormMain", "Enable buzzer"), "", false},
-    // ECUCom1 .. ECUCom6 follow after a separator
-    {menuEcu, "ECUScanCOM", QT_TRANSLATE_NOOP("TFormMain", "Auto-scan"), "", false},
-    {menuDiagnostics, "DiagnosticsDisplay1", QT_TRANSLATE_NOOP("TFormMain", "Display meters"), "F9", false},
-    {menuDiagnostics, "DiagnosticsCheckMap", QT_TRANSLATE_NOOP("TFormMain", "Check map"), "", false},
-    {menuDiagnostics, "DiagnosticsDTC1", QT_TRANSLATE_NOOP("TFormMain", "Error codes (DTC)"), "F8", false},
-    {menuDiagnostics, "DiagnosticsTestMode1", QT_TRANSLATE_NOOP("TFormMain", "Test mode"), "", true},
-    {menuDiagnostics, "DiagnosticsOBD", QT_TRANSLATE_NOOP("TFormMain", "eOBD"), "", false},
-    {menuDiagnostics, "DiagnosticsInjectionSequence", QT_TRANSLATE_NOOP("TFormMain", "Read injection sequence"), "",
-     false},
-    {menuDiagnostics, "DiagnosticsSolenoid1", QT_TRANSLATE_NOOP("TFormMain", "Disable gas solenoid"), "F12", false},
-    {menuDiagnostics, "DiagnosticsEVon", QT_TRANSLATE_NOOP("TFormMain", "DiagnosticsEVon"), "", false},
-    {menuDiagnostics, "DiagnosticsEVoff", QT_TRANSLATE_NOOP("TFormMain", "DiagnosticsEVoff"), "", false},
-    {menuDiagnostics, "DiagnosticsMemory1", QT_TRANSLATE_NOOP("TFormMain", "Memory watch"), "", false},
-    {menuDiagnostics, "DiagnosticsVersionInfo1", QT_TRANSLATE_NOOP("TFormMain", "Version info"), "", true},
-    {menuDiagnostics, "DiagnosticsLog1", QT_TRANSLATE_NOOP("TFormMain", "&Log COM"), "F10", false},
-    {menuDiagnostics, "DiagnosticsEnableStatusUpdate1", QT_TRANSLATE_NOOP("TFormMain", "Enable status update"), "",
-     false},
-    {menuDiagnostics, "DiagnosticsDisableStatusUpdate1", QT_TRANSLATE_NOOP("TFormMain", "Disable status update"), "",
-     false},
-    {menuHelp, "HelpPinOut", QT_TRANSLATE_NOOP("TFormMain", "ECU pin-out"), "F1", false},
-    {menuHelp, "HelpDTC1", QT_TRANSLATE_NOOP("TFormMain", "Supported DTCs"), "", false},
-    {menuHelp, "HelpInfo1", QT_TRANSLATE_NOOP("TFormMain", "About..."), "", false},
-};
+const char* const kMenuTitles[kMenuBarCount] = {
+    QT_TRANSLATE_NOOP("TFormMain", "File"), QT_TRANSLATE_NOOP("TFormMain", "Edit"),
+    QT_TRANSLATE_NOOP("TFormMain", "ECU"), QT_TRANSLATE_NOOP("TFormMain", "Diagnostics"),
+    QT_TRANSLATE_NOOP("TFormMain", "Help")};
 
 struct TPageRow {
     const char* Name;
@@ -116,47 +48,53 @@ const TPageRow kPages[kPageCount] = {
     {"TabSheetSensors", "Sensors"},
 };
 
-// Actions whose handler this window has now; the others wait for their windows and
-// stay disabled meanwhile.
-const char* const kWorkingActions[] = {
-    "FileOpen1",       "FileSave1",           "EditUndo1",             "EditResetAll",
-    "EditWriteDate",   "EditEnableRangeCheck1", "ECUUpload1",          "ECUDownload1",  "ECUBuzzer1",
-    "DiagnosticsInjectionSequence",
-    "FileExit1",       "ECUReset1",           "ECUClearQueue",         "ECUSwitchMode1",
-    "ECUScanCOM",      "DiagnosticsSolenoid1", "DiagnosticsEVon",       "DiagnosticsEVoff",
-    "DiagnosticsVersionInfo1", "DiagnosticsLog1", "DiagnosticsEnableStatusUpdate1",
-    "DiagnosticsDisableStatusUpdate1", "HelpInfo1",
+// The tool bar's buttons, left to right after the logo, and the command each runs.
+struct TToolButtonRow {
+    const char* Name;
+    const char* Caption;
+    TActionId Action;
+};
+const TToolButtonRow kToolButtons[] = {
+    {"ButtonDisplay", QT_TRANSLATE_NOOP("TFormMain", "Display"), TActionId::DiagnosticsDisplay1},
+    {"ButtonLoad", QT_TRANSLATE_NOOP("TFormMain", "Load"), TActionId::FileOpen1},
+    {"ButtonSave", QT_TRANSLATE_NOOP("TFormMain", "Save"), TActionId::FileSave1},
+    {"ButtonUndo", QT_TRANSLATE_NOOP("TFormMain", "Undo"), TActionId::EditUndo1},
+    {"ButtonBank", QT_TRANSLATE_NOOP("TFormMain", "Bank"), TActionId::None},
 };
 
 constexpr const char* kFeatureTag = "featureTag";
-const char* const kStatusTr = "TFormMain";
+const char* const kConfigFilter = QT_TRANSLATE_NOOP("TFormMain", "Configuration file (*.cfg);;All files (*.*)");
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate(kStatusTr, text);
+    return QCoreApplication::translate("TFormMain", text);
+}
+
+bool IsArrayAction(TActionId id) {
+    const int i = static_cast<int>(id);
+    const auto in = [i](TActionId first, int count) {
+        return i >= static_cast<int>(first) && i < static_cast<int>(first) + count;
+    };
+    return in(TActionId::ECUCom1, kPortActionCount) || in(TActionId::LanguageMenu1, kLanguageActionCount);
 }
 
 } // namespace
 
-TFormMain::TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TDialogService& dialogs,
+TFormMain::TFormMain(TDataMap& config, TMainWorkflow& workflow, TActionRegistry& actions, TDialogService& dialogs,
                      TSoftTimers& timers, QWidget* parent)
-    : QMainWindow(parent), m_link(link), m_config(config), m_acquisitions(acquisitions), m_dialogs(dialogs),
+    : QMainWindow(parent), m_config(config), m_workflow(workflow), m_actions(actions), m_dialogs(dialogs),
       m_softTimers(timers) {
     setObjectName(QStringLiteral("FormMain"));
     resize(1024, 740);
-    CreateActions();
     CreateMenus();
     CreateToolBar();
     CreatePages();
+    CreateStatusBar();
 
-    auto* panel0 = new QLabel(this);
-    panel0->setObjectName(QStringLiteral("StatusPanel0"));
-    auto* panel1 = new QLabel(this);
-    panel1->setObjectName(QStringLiteral("StatusPanel1"));
-    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->addWidget(panel0, 85);
-    statusBar()->addWidget(panel1, 15);
-    m_statusPanels[0] = panel0;
-    m_statusPanels[1] = panel1;
+    // The window's own commands: its files, its close, and undo (the undo button is its own).
+    m_actions.Handle(TActionId::FileOpen1, this, [this] { FileOpen1Execute(); });
+    m_actions.Handle(TActionId::FileSave1, this, [this] { FileSave1Execute(); });
+    m_actions.Handle(TActionId::FileExit1, this, [this] { close(); });
+    m_actions.Handle(TActionId::EditUndo1, this, [this] { EditUndo1Execute(); });
 
     RetranslateUi();
     setWindowTitle(ApplicationTitle());
@@ -164,141 +102,56 @@ TFormMain::TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquis
     m_config.SetApplicationTitle(ApplicationTitle());
     m_config.SetView(this);
     RefreshGUI(m_config);
-
     ApplyVisibilityRules();
-    ConnectLink();
-    RefreshPortMenu();
+    // A transfer that fails leaves no progress display behind.
+    connect(&m_config, &TDataMap::RequestFailed, this, [this] { HideProgress(); });
 
     m_timerGui.setInterval(TSoftTimers::kTickMs);
-    connect(&m_timerGui, &QTimer::timeout, this, &TFormMain::TimerGUITimer);
+    connect(&m_timerGui, &QTimer::timeout, this, [this] { m_softTimers.Tick(); }); // TimerGUITimer
     m_timerGui.start();
 }
 
 TFormMain::~TFormMain() {
     ShutDown();
-}
-
-void TFormMain::SetFeedbackWindows(TFormDialog* dialog, TFormSplash* splash) {
-    m_dialog = dialog;
-    m_splash = splash;
-}
-
-void TFormMain::SetCommunicationsWindow(TFormCommunications* window) {
-    m_communications = window;
-}
-
-void TFormMain::SetLanguageSwitcher(TLanguageSwitcher* switcher) {
-    m_languages = switcher;
-    connect(switcher, &TLanguageSwitcher::LanguageChanged, this, [this](const QString& nativeName) {
-        for (QAction* a : m_languageActions)
-            a->setChecked(a->text() == nativeName);
-        ApplyStrategyCaptions();
-    });
+    m_config.SetView(nullptr);
 }
 
 // ---------------------------------------------------------------- construction
 
-void TFormMain::CreateActions() {
-    for (const TActionRow& row : kActions) {
-        auto* action = new QAction(this);
-        action->setObjectName(QLatin1String(row.Name));
-        if (*row.Shortcut)
-            action->setShortcut(QKeySequence(QLatin1String(row.Shortcut)));
-        action->setEnabled(false);
-        m_actions.insert(action->objectName(), action);
-    }
-    for (const char* name : kWorkingActions)
-        m_actions.value(QLatin1String(name))->setEnabled(true);
-    for (const char* checkable : {"EditEnableRangeCheck1", "ECUBuzzer1", "ECUScanCOM", "DiagnosticsSolenoid1"})
-        m_actions.value(QLatin1String(checkable))->setCheckable(true);
-
-    for (int i = 1; i <= 6; ++i) {
-        auto* action = new QAction(this);
-        action->setObjectName(QStringLiteral("ECUCom%1").arg(i));
-        action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, action] { ECUComExecute(action); });
-        m_portActions << action;
-        m_actions.insert(action->objectName(), action);
-    }
-    for (int i = 1; i <= 10; ++i) {
-        auto* action = new QAction(this);
-        action->setObjectName(QStringLiteral("LanguageMenu%1").arg(i));
-        action->setCheckable(true);
-        if (i <= LanguageTable().size())
-            action->setText(QString::fromUtf8(LanguageTable()[i - 1].NativeName));
-        else
-            action->setVisible(false);
-        connect(action, &QAction::triggered, this, [this, action] {
-            // A missing module changes nothing, check mark included.
-            if (!m_languages || !m_languages->SwitchTo(action->text()))
-                action->setChecked(action->text() == (m_languages ? m_languages->Active() : QString()));
-        });
-        m_languageActions << action;
-        m_actions.insert(action->objectName(), action);
-    }
-
-    const auto on = [this](const char* name, auto handler) {
-        connect(m_actions.value(QLatin1String(name)), &QAction::triggered, this, handler);
-    };
-    on("FileOpen1", [this] { FileOpen1Execute(); });
-    on("FileSave1", [this] { FileSave1Execute(); });
-    on("FileExit1", [this] { close(); });
-    on("EditUndo1", [this] { EditUndo1Execute(); });
-    on("EditResetAll", [this] { EditResetAllExecute(); });
-    on("EditWriteDate", [this] { EditWriteDateExecute(); });
-    on("EditEnableRangeCheck1", [this] {
-        m_config.SetEnableCheckRanges(m_actions.value(QStringLiteral("EditEnableRangeCheck1"))->isChecked());
-    });
-    on("ECUUpload1", [this] { m_config.UploadAll(1); });
-    on("ECUDownload1", [this] { ECUDownload1Execute(); });
-    on("ECUBuzzer1", [this] {
-        // An edit like any other: undo point, then block 2 to the ECU.
-        m_config.SaveUndoPoint();
-        m_config.Buzzer = m_actions.value(QStringLiteral("ECUBuzzer1"))->isChecked();
-        m_config.SetSaved(false);
-        m_config.DownloadBlock(2);
-    });
-    on("DiagnosticsInjectionSequence", [this] { m_acquisitions.RequestSequence(); });
-    on("ECUReset1", [this] { ECUReset1Execute(); });
-    on("ECUClearQueue", [this] { ECUClearQueueExecute(); });
-    on("ECUSwitchMode1", [this] { ECUSwitchMode1Execute(); });
-    on("ECUScanCOM", [this] { ECUScanCOMExecute(); });
-    on("DiagnosticsSolenoid1", [this] { DiagnosticsSolenoid1Execute(); });
-    on("DiagnosticsEVon", [this] { m_link.SendCommand(Payload::SolenoidTest(true)); });
-    on("DiagnosticsEVoff", [this] { m_link.SendCommand(Payload::SolenoidTest(false)); });
-    on("DiagnosticsVersionInfo1", [this] { DiagnosticsVersionInfo1Execute(); });
-    on("DiagnosticsLog1", [this] { DiagnosticsLog1Execute(); });
-    on("DiagnosticsEnableStatusUpdate1", [this] { DiagnosticsStatusUpdate(true); });
-    on("DiagnosticsDisableStatusUpdate1", [this] { DiagnosticsStatusUpdate(false); });
-    on("HelpInfo1", [this] { HelpInfo1Execute(); });
-}
-
 void TFormMain::CreateMenus() {
     menuBar()->setObjectName(QStringLiteral("ActionMainMenuBar1"));
-    for (int m = menuFile; m <= menuHelp; ++m) {
+    for (int m = 0; m < kMenuBarCount; ++m) {
         QMenu* menu = menuBar()->addMenu(QString());
         menu->setObjectName(QStringLiteral("Menu%1").arg(m));
         m_menus << menu;
     }
-    for (const TActionRow& row : kActions) {
-        QMenu* menu = m_menus[row.Menu];
-        const QString name = QLatin1String(row.Name);
-        if (name == QLatin1String("FileExit1")) {
-            menu->addSeparator();
-            m_languageMenu = menu->addMenu(QString());
-            m_languageMenu->setObjectName(QStringLiteral("MenuLanguage"));
-            m_languageMenu->addActions(m_languageActions);
+    // Every command in id order, each in the menu its row names.
+    for (int i = 0; i < kActionCount; ++i) {
+        const auto id = static_cast<TActionId>(i);
+        const TMenu where = m_actions.Menu(id);
+        if (where == TMenu::None)
+            continue;
+        if (where == TMenu::Language) {
+            if (!m_languageMenu) {
+                m_menus[0]->addSeparator();
+                m_languageMenu = m_menus[0]->addMenu(QString());
+                m_languageMenu->setObjectName(QStringLiteral("MenuLanguage"));
+            }
+            m_languageMenu->addAction(m_actions.Action(id));
+            continue;
         }
-        if (name == QLatin1String("ECUScanCOM")) {
+        QMenu* menu = m_menus[static_cast<int>(where)];
+        if (m_actions.SeparatorBefore(id))
             menu->addSeparator();
-            menu->addActions(m_portActions);
-        }
-        if (row.SeparatorBefore)
-            menu->addSeparator();
-        menu->addAction(m_actions.value(name));
+        menu->addAction(m_actions.Action(id));
     }
-    // The port list may change while the program runs: refresh it when the menu opens.
-    connect(m_menus[menuEcu], &QMenu::aboutToShow, this, &TFormMain::RefreshPortMenu);
+}
+
+QMenu* TFormMain::Menu(TMenu menu) const {
+    if (menu == TMenu::Language)
+        return m_languageMenu;
+    const int i = static_cast<int>(menu);
+    return i >= 0 && i < m_menus.size() ? m_menus[i] : nullptr;
 }
 
 void TFormMain::CreateToolBar() {
@@ -309,29 +162,23 @@ void TFormMain::CreateToolBar() {
     logo->setObjectName(QStringLiteral("ImageLogo"));
     logo->setStyleSheet(QStringLiteral("font: bold 18px 'Arial'; color: #0a5a8a; padding: 2px 10px;"));
     m_toolBar->addWidget(logo);
-    const struct {
-        const char* Name;
-        const char* Action;
-    } buttons[] = {{"ButtonDisplay", "DiagnosticsDisplay1"},
-                   {"ButtonLoad", "FileOpen1"},
-                   {"ButtonSave", "FileSave1"},
-                   {"ButtonUndo", "EditUndo1"},
-                   {"ButtonBank", nullptr}};
-    for (const auto& b : buttons) {
+    for (const TToolButtonRow& row : kToolButtons) {
         auto* button = new QPushButton(m_toolBar);
-        button->setObjectName(QLatin1String(b.Name));
+        button->setObjectName(QLatin1String(row.Name));
         button->setMinimumWidth(80);
-        m_toolButtonActions.insert(button->objectName(), m_toolBar->addWidget(button));
-        m_toolButtons.insert(button->objectName(), button);
-        if (b.Action) {
-            QAction* action = m_actions.value(QLatin1String(b.Action));
-            button->setEnabled(action->isEnabled());
-            connect(button, &QPushButton::clicked, action, &QAction::trigger);
-            connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
+        QAction* placed = m_toolBar->addWidget(button);
+        m_toolButtons << button;
+        if (row.Action == TActionId::None) {
+            m_bankButton = placed;
+            continue;
         }
+        QAction* action = m_actions.Action(row.Action);
+        button->setEnabled(action->isEnabled());
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
     }
     // Bank switching needs two banks and a map page; until the maps arrive it stays hidden.
-    m_toolButtonActions.value(QStringLiteral("ButtonBank"))->setVisible(false);
+    m_bankButton->setVisible(false);
 }
 
 void TFormMain::CreatePages() {
@@ -350,40 +197,25 @@ void TFormMain::CreatePages() {
     setCentralWidget(central);
 }
 
-void TFormMain::ConnectLink() {
-    connect(&m_link, &TLinkManager::StatusText, this, [this](int panel, const QString& text) {
-        if (panel == 0 || panel == 1)
-            m_statusPanels[panel]->setText(text);
-    });
-    connect(&m_link, &TLinkManager::TimedMessage, this, [this](const QString& text, int ms) {
-        if (m_dialog)
-            m_dialog->ShowMessage(text, ms);
-    });
-    connect(&m_link, &TLinkManager::ErrorBox, this, [this](const QString& text) { m_dialogs.Error(this, text); });
-    connect(&m_link, &TLinkManager::IdentificationChanged, this, [this] {
-        ShowFeatureControls(m_pages);
-        HideUnsupportedControls(m_pages);
-    });
-    connect(&m_link, &TLinkManager::StrategyReported, &m_config, &TDataMap::OnStrategyReported);
-    connect(&m_link, &TLinkManager::EcuConnected, this, &TFormMain::OnEcuConnected);
-    connect(&m_link, &TLinkManager::PortMenuChanged, this, &TFormMain::RefreshPortMenu);
-    connect(&m_link, &TLinkManager::AutoScanLoaded, this,
-            [this](bool on) { m_actions.value(QStringLiteral("ECUScanCOM"))->setChecked(on); });
+void TFormMain::CreateStatusBar() {
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 0; i < 2; ++i) {
+        m_statusPanels[i] = new QLabel(this);
+        m_statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusBar()->addWidget(m_statusPanels[i], i == 0 ? 85 : 15);
+    }
 }
 
 void TFormMain::RetranslateUi() {
-    for (int m = menuFile; m <= menuHelp; ++m)
+    for (int m = 0; m < kMenuBarCount; ++m)
         m_menus[m]->setTitle(Tr(kMenuTitles[m]));
     m_languageMenu->setTitle(Tr(QT_TRANSLATE_NOOP("TFormMain", "La&nguage")));
-    for (const TActionRow& row : kActions)
-        m_actions.value(QLatin1String(row.Name))->setText(Tr(row.Caption));
+    m_actions.Retranslate();
     for (int i = 0; i < kPageCount; ++i)
         m_pages->setTabText(i, i >= pageTimeAdvance ? QLatin1String(kPages[i].Caption) : Tr(kPages[i].Caption));
-    m_toolButtons.value(QStringLiteral("ButtonDisplay"))->setText(Tr("Display"));
-    m_toolButtons.value(QStringLiteral("ButtonLoad"))->setText(Tr("Load"));
-    m_toolButtons.value(QStringLiteral("ButtonSave"))->setText(Tr("Save"));
-    m_toolButtons.value(QStringLiteral("ButtonUndo"))->setText(Tr("Undo"));
-    m_toolButtons.value(QStringLiteral("ButtonBank"))->setText(Tr("Bank") + QStringLiteral(" 1"));
+    for (qsizetype i = 0; i < m_toolButtons.size(); ++i)
+        m_toolButtons[i]->setText(Tr(kToolButtons[i].Caption));
+    m_toolButtons.last()->setText(Tr("Bank") + QStringLiteral(" 1"));
     ApplyStrategyCaptions();
 }
 
@@ -399,22 +231,17 @@ int TFormMain::StrategyFlag() const {
     return m_config.StrategyFlag;
 }
 
-void TFormMain::SetStrategyFlag(int flag) {
-    m_config.SetStrategyFlag(flag); // the model tells the window back through StrategyChanged
-    ApplyStrategyCaptions();
-    ApplyVisibilityRules();
-}
-
 void TFormMain::StrategyChanged(int) {
     ApplyStrategyCaptions();
     ApplyVisibilityRules();
 }
 
 void TFormMain::ApplyVisibilityRules() {
-    m_actions.value(QStringLiteral("EditPaste1"))->setEnabled(false); // enabled with the map grids
-    for (QAction* action : m_actions)
-        if (!m_portActions.contains(action) && !m_languageActions.contains(action))
-            action->setVisible(true);
+    Action(TActionId::EditPaste1)->setEnabled(false); // enabled with the map grids
+    // Every command shows; the port and language arrays show as many as there are.
+    for (int i = 0; i < kActionCount; ++i)
+        if (!IsArrayAction(static_cast<TActionId>(i)))
+            Action(static_cast<TActionId>(i))->setVisible(true);
     const bool compensated = StrategyFlag() == strategyCompensated;
     for (int i = 0; i < kPageCount; ++i) {
         bool visible = true;
@@ -427,21 +254,8 @@ void TFormMain::ApplyVisibilityRules() {
 }
 
 void TFormMain::ApplyStrategyCaptions() {
-    m_actions.value(QStringLiteral("ECUSwitchMode1"))
+    Action(TActionId::ECUSwitchMode1)
         ->setText(StrategyFlag() == strategySlave ? Tr("Switch to Compensated") : Tr("Switch to Slave"));
-}
-
-int TFormMain::FirmwareFeatureLevel() const {
-    if (m_link.FirmwareMajor() != 1)
-        return 2202;
-    const int release = m_link.FirmwareRelease();
-    if (release <= 5)
-        return 2101;
-    if (release <= 10)
-        return 2106;
-    if (release <= 14)
-        return 2201;
-    return 2202;
 }
 
 void TFormMain::ShowFeatureControls(QWidget* root) {
@@ -451,7 +265,7 @@ void TFormMain::ShowFeatureControls(QWidget* root) {
 }
 
 void TFormMain::HideUnsupportedControls(QWidget* root) {
-    const int level = FirmwareFeatureLevel();
+    const int level = m_workflow.FirmwareFeatureLevel();
     for (QWidget* w : root->findChildren<QWidget*>()) {
         const int tag = w->property(kFeatureTag).toInt();
         if (tag > 0)
@@ -459,201 +273,24 @@ void TFormMain::HideUnsupportedControls(QWidget* root) {
     }
 }
 
+void TFormMain::ApplyFeatureLevel() {
+    ShowFeatureControls(m_pages);
+    HideUnsupportedControls(m_pages);
+}
+
 QString TFormMain::StatusPanelText(int panel) const {
     return (panel == 0 || panel == 1) ? m_statusPanels[panel]->text() : QString();
 }
 
-// ---------------------------------------------------------------- link and replies
-
-void TFormMain::OnEcuConnected() {
-    // The main window's part of the connecting sequence: the solenoid back to normal
-    // operation, then (after the configuration model's full read) configuration block 1.
-    m_link.SendCommand(Payload::SolenoidDisable(false), this, 1);
-    m_actions.value(QStringLiteral("DiagnosticsSolenoid1"))->setChecked(false);
-    m_config.OnEcuConnected();
-    RequestConfigurationBlock();
+void TFormMain::SetStatusText(int panel, const QString& text) {
+    if (panel == 0 || panel == 1)
+        m_statusPanels[panel]->setText(text);
 }
 
-void TFormMain::SendStrategy(int strategyFlag, quint8 flag) {
-    m_link.SendCommand(Payload::Strategy(strategyFlag == 0 ? Payload::TStrategyRequest::SelectSlave
-                                                           : Payload::TStrategyRequest::SelectCompensated),
-                       this, flag);
-}
-
-void TFormMain::RequestConfigurationBlock() {
-    m_link.SendCommand(Payload::ReadBlock(1), this, 0);
-}
-
-void TFormMain::OnReply(const TFrame& reply) {
-    ConsumeReply(reply);
-}
-
-void TFormMain::ConsumeReply(const TFrame& reply) {
-    if (reply.Code() == ReplyCodeFor(cmdStrategy)) {
-        const int answer = Answer::Strategy(reply.FrameDataPart());
-        if (answer == 1 || answer == 2)
-            m_config.SetStrategyFlag(answer - 1);
-        if (reply.Flag != 0) {
-            // A selection of the user's: the new strategy's lambda and adaptivity defaults go
-            // to the ECU, then the ECU is asked again what it runs.
-            m_config.SetLambdaDefaults(StrategyFlag());
-            m_config.SetAdaptivityDefaults(StrategyFlag());
-            m_config.EncodeImage();
-            RefreshGUI(m_config);
-            for (int block : {5, 2, 9})
-                m_config.DownloadBlock(block);
-            m_link.SendCommand(Payload::Strategy(Payload::TStrategyRequest::Query), &m_link);
-            m_link.SendCommand(Payload::Plain(cmdReadIdent), &m_link);
-        }
-        ApplyStrategyCaptions();
-        ApplyVisibilityRules();
-    } else if (reply.Code() == ReplyCodeFor(cmdReadBlock)) {
-        m_config.RawData().ParseBlock(reply);
-        m_config.DecodeParameters(m_config.RawData().Record);
-        RefreshGUI(m_config);
-        if (m_config.ConfigDate == QLatin1String("000000"))
-            emit WizardRequested(); // an ECU that was never configured
-    }
-}
-
-void TFormMain::RefreshPortMenu() {
-    const QStringList ports = m_link.PortList();
-    for (int i = 0; i < m_portActions.size(); ++i) {
-        QAction* action = m_portActions[i];
-        if (i < ports.size()) {
-            action->setText(ports[i]);
-            action->setVisible(true);
-            action->setChecked(ports[i] == m_link.PortName());
-        } else {
-            action->setVisible(false);
-        }
-    }
-    if (m_communications)
-        m_communications->SetPort(m_link.PortLabel(), TLinkManager::kNormalBaud);
-}
-
-// ---------------------------------------------------------------- menu handlers
-
-void TFormMain::ECUReset1Execute() {
-    if (m_dialogs.Question(this, Tr("Resetting ECU: are you sure ?"), QMessageBox::Yes | QMessageBox::No) ==
-        QMessageBox::Yes)
-        m_link.ResetECU();
-}
-
-void TFormMain::ECUClearQueueExecute() {
-    m_link.FlushLink();
-}
-
-void TFormMain::ECUSwitchMode1Execute() {
-    const QString question =
-        StrategyFlag() == strategySlave
-            ? Tr("You are about to switch to Compensated mode.\nCompensated default settings will be loaded.\nAre "
-                 "you sure ?")
-            : Tr("You are about to switch to Slave mode.\nSlave default settings will be loaded.\nAre you sure ?");
-    if (m_dialogs.Question(this, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-        return;
-    const int other = 1 - StrategyFlag();
-    SendStrategy(other, 1);
-    if (m_link.ECUisConnected())
-        return; // the ECU's answer completes the switch
-    // Not connected: switched here, with the new strategy's lambda and adaptivity defaults.
-    SetStrategyFlag(other);
-    m_config.SetLambdaDefaults(other);
-    m_config.SetAdaptivityDefaults(other);
-    m_config.EncodeImage();
-    RefreshGUI(m_config);
-}
-
-void TFormMain::ECUComExecute(QAction* action) {
-    for (QAction* a : m_portActions)
-        a->setChecked(false);
-    m_actions.value(QStringLiteral("ECUScanCOM"))->setChecked(false);
-    m_link.ChangePort(action->text());
-    action->setChecked(m_link.PortName() == action->text());
-    if (m_communications)
-        m_communications->SetPort(m_link.PortLabel(), TLinkManager::kNormalBaud);
-}
-
-void TFormMain::ECUScanCOMExecute() {
-    m_link.SetScanCOM(m_actions.value(QStringLiteral("ECUScanCOM"))->isChecked());
-    m_link.SavePort();
-}
-
-void TFormMain::DiagnosticsSolenoid1Execute() {
-    QAction* action = m_actions.value(QStringLiteral("DiagnosticsSolenoid1"));
-    // The check mark follows the ECU's confirmation, not the click.
-    const bool wasChecked = !action->isChecked();
-    action->setChecked(wasChecked);
-    if (!m_link.ECUisConnected())
-        return;
-    if (wasChecked) {
-        m_link.SendCommand(Payload::SolenoidDisable(false), this, 1);
-        m_solenoidState = 0;
-    } else if (m_dialogs.Question(this, Tr("You are about to disable the gas solenoid.\nDo you want to proceed ?"),
-                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
-        m_link.SendCommand(Payload::SolenoidDisable(true), this, 1);
-        m_solenoidState = 1;
-    }
-}
-
-void TFormMain::DiagnosticsVersionInfo1Execute() {
-    m_link.SendCommand(Payload::Plain(cmdReadIdent), &m_link);
-}
-
-void TFormMain::DiagnosticsStatusUpdate(bool on) {
-    m_link.AcquisitionModes().SetStatusUpdate(on);
-    m_link.MapRefresh().SetEnableMapRefresh(on);
-    if (on)
-        m_link.StartPolling();
-    else
-        m_link.StopPolling();
-}
-
-void TFormMain::DiagnosticsLog1Execute() {
-    if (m_communications) {
-        m_communications->show();
-        m_communications->raise();
-    }
-}
-
-void TFormMain::HelpInfo1Execute() {
-    if (m_splash)
-        m_splash->ShowAbout();
-}
-
-// ---------------------------------------------------------------- tick, close, shut-down
-
-void TFormMain::TimerGUITimer() {
-    m_softTimers.Tick();
-}
-
-bool TFormMain::FormCloseQuery() {
-    if (m_dialogs.Question(this, Tr("Exit now?"), QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes)
-        return false;
-    if (m_config.Saved())
-        return true;
-    switch (m_dialogs.Question(this, Tr("Current configuration is unsaved.\nDo you want to save it ?"),
-                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
-    case QMessageBox::Yes:
-        // Closing only once the file is written: a cancelled or failed save keeps the
-        // program, and the configuration, where they are.
-        return FileSave1Execute();
-    case QMessageBox::No:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// ---------------------------------------------------------------- files and configuration
-
-namespace {
-const char* const kConfigFilter = QT_TRANSLATE_NOOP("TFormMain", "Configuration file (*.cfg);;All files (*.*)");
-}
+// ---------------------------------------------------------------- files, undo and close
 
 bool TFormMain::FileOpen1Execute() {
-    const QString folder = ConfigFolder();
-    const QString path = m_dialogs.OpenFileName(this, Tr("Open configuration file"), folder, Tr(kConfigFilter));
+    const QString path = m_dialogs.OpenFileName(this, Tr("Open configuration file"), ConfigFolder(), Tr(kConfigFilter));
     if (path.isEmpty())
         return false;
     const TFileResult result = m_config.LoadFromFile(path);
@@ -665,9 +302,9 @@ bool TFormMain::FileOpen1Execute() {
     ApplyVisibilityRules();
     HideUnsupportedControls(m_pages);
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + QFileInfo(path).fileName());
-    if (m_link.ECUisConnected()) {
+    if (m_workflow.Connected()) {
         m_config.DownloadAll(Tr("Opening file"), true);
-        SendStrategy(StrategyFlag(), 0);
+        m_workflow.SendStrategy(StrategyFlag(), 0);
     }
     return true;
 }
@@ -704,58 +341,65 @@ void TFormMain::EditUndo1Execute() {
     SetUndoEnabled(false);
 }
 
-void TFormMain::EditResetAllExecute() {
-    const QString question =
-        StrategyFlag() == strategySlave
-            ? Tr("You are about to reset the configuration to Slave LPG defaults.\nYou will loose current maps: are "
-                 "you sure ?")
-            : Tr("You are about to reset the configuration to Compensated LPG defaults.\nYou will loose current maps: "
-                 "are you sure ?");
-    if (m_dialogs.Question(this, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+bool TFormMain::FormCloseQuery() {
+    if (m_dialogs.Question(this, Tr("Exit now?"), QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes)
+        return false;
+    if (m_config.Saved())
+        return true;
+    switch (m_dialogs.Question(this, Tr("Current configuration is unsaved.\nDo you want to save it ?"),
+                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        // Closing only once the file is written: a cancelled or failed save keeps the
+        // program, and the configuration, where they are.
+        return FileSave1Execute();
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (!m_shutDown && !FormCloseQuery()) {
+        event->ignore();
         return;
-    m_config.SaveUndoPoint();
-    m_config.ResetToDefaults(fuelLPG, false);
-    m_config.SetSaved(true);
-    RefreshGUI(m_config);
-    if (m_link.ECUisConnected())
-        m_config.DownloadAll(Tr("Clearing ECU"), true);
+    }
+    ShutDown();
+    event->accept();
 }
 
-void TFormMain::EditWriteDateExecute() {
-    m_config.ConfigDate = QDate::currentDate().toString(QStringLiteral("ddMMyy"));
-    m_config.DownloadBlock(1);
-}
-
-void TFormMain::ECUDownload1Execute() {
-    if (m_link.ECUisConnected())
-        m_config.DownloadAll(Tr("Download in progress"), true);
+void TFormMain::ShutDown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_timerGui.stop();
+    emit ShuttingDown();
 }
 
 // ---------------------------------------------------------------- what the model asks of the window
 
 TConfigPage TFormMain::VisiblePage() const {
     static constexpr TConfigPage kByIndex[kPageCount] = {
-        TConfigPage::General,    TConfigPage::Functions,  TConfigPage::Injectors,   TConfigPage::PetrolMap,
-        TConfigPage::GasMap,     TConfigPage::GasMap,     TConfigPage::Emulation,   TConfigPage::FuelTrim,
-        TConfigPage::Correction, TConfigPage::Drivability, TConfigPage::Advance,    TConfigPage::Sensors,
+        TConfigPage::General,    TConfigPage::Functions,   TConfigPage::Injectors, TConfigPage::PetrolMap,
+        TConfigPage::GasMap,     TConfigPage::GasMap,      TConfigPage::Emulation, TConfigPage::FuelTrim,
+        TConfigPage::Correction, TConfigPage::Drivability, TConfigPage::Advance,   TConfigPage::Sensors,
     };
     const int index = m_pages->currentIndex();
     return index >= 0 && index < kPageCount ? kByIndex[index] : TConfigPage::None;
 }
 
 void TFormMain::RefreshGUI(const TDataMap& config) {
-    // The live measures scale by the sensors the configuration names.
-    TMeasureSettings settings;
-    settings.TPSType = config.TPSType;
-    settings.LambdaType = config.LambdaType;
-    settings.Cylinders = config.Cylinders;
-    m_acquisitions.SetSettings(settings);
-    m_actions.value(QStringLiteral("EditEnableRangeCheck1"))->setChecked(config.EnableCheckRanges());
-    m_actions.value(QStringLiteral("ECUBuzzer1"))->setChecked(config.Buzzer);
+    m_workflow.KeepMeasureSettings();
+    Action(TActionId::EditEnableRangeCheck1)->setChecked(config.EnableCheckRanges());
+    Action(TActionId::ECUBuzzer1)->setChecked(config.Buzzer);
 }
 
 void TFormMain::RequestSequence() {
-    m_acquisitions.RequestSequence();
+    m_workflow.RequestSequence();
+}
+
+bool TFormMain::ProgressShown() const {
+    return m_dialog && m_dialog->isVisible() && m_dialog->Kind() == TFormDialog::TKind::Progress;
 }
 
 void TFormMain::ShowProgress(const QString& text, int percent) {
@@ -765,12 +409,15 @@ void TFormMain::ShowProgress(const QString& text, int percent) {
 }
 
 void TFormMain::SetProgress(int percent) {
-    if (m_dialog)
+    // The model reports a step for every block it writes or reads, a single block included;
+    // only a display that a whole-configuration transfer opened moves on. Nothing would
+    // ever close a display opened here.
+    if (ProgressShown())
         m_dialog->ShowProgressBar(m_progressText, percent);
 }
 
 void TFormMain::HideProgress() {
-    if (m_dialog)
+    if (ProgressShown())
         m_dialog->hide();
 }
 
@@ -788,29 +435,7 @@ void TFormMain::SetTitle(const QString& title) {
 }
 
 void TFormMain::SetUndoEnabled(bool enabled) {
-    m_actions.value(QStringLiteral("EditUndo1"))->setEnabled(enabled);
-    m_toolButtons.value(QStringLiteral("ButtonUndo"))->setEnabled(enabled);
-}
-
-void TFormMain::closeEvent(QCloseEvent* event) {
-    if (!m_shutDown && !FormCloseQuery()) {
-        event->ignore();
-        return;
-    }
-    ShutDown();
-    event->accept();
-}
-
-void TFormMain::ShutDown() {
-    if (m_shutDown)
-        return;
-    m_shutDown = true;
-    m_link.Shutdown();
-    m_timerGui.stop();
-    for (QWidget* w : {static_cast<QWidget*>(m_communications.data()), static_cast<QWidget*>(m_dialog.data()),
-                       static_cast<QWidget*>(m_splash.data())})
-        if (w)
-            w->close();
+    Action(TActionId::EditUndo1)->setEnabled(enabled);
 }
 
 } // namespace ambrel::ui

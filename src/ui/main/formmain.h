@@ -1,21 +1,22 @@
 #pragma once
-// The main window: menu bar, tool bar, the twelve pages of PageControlGeneral, the
-// two-panel status bar, the 40 ms TimerGUI with its soft timers, the strategy and
-// firmware visibility rules, the ECU menu actions, and the close questions. It is also the
-// consumer of the requests it sends itself (strategy selection, block 1, solenoid).
+// The main window: the containers of the workbench. Its menu bar is built from the action
+// registry (the commands and their places come from elsewhere), the tool bar runs
+// commands by id, the twelve pages of PageControlGeneral, the two-panel status bar, the
+// 40 ms TimerGUI with its soft timers, the strategy and firmware visibility rules, the
+// configuration files with their questions, and the close questions. It is the
+// configuration model's TConfigView.
 //
-// Everything it needs comes in through the constructor; it creates no model of its own.
+// Everything it needs comes in through the constructor; it creates no model of its own and
+// knows no other window. The composition root connects it to the link and the measures.
 
+#include "actions.h"
 #include "config/configview.h"
-#include "link/frame.h"
 #include "softtimers.h"
 
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
-class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -23,18 +24,14 @@ class QTabWidget;
 class QToolBar;
 
 namespace ambrel {
-class TAcquisitions;
 class TDataMap;
-class TLinkManager;
 } // namespace ambrel
 
 namespace ambrel::ui {
 
 class TDialogService;
 class TFormDialog;
-class TFormSplash;
-class TFormCommunications;
-class TLanguageSwitcher;
+class TMainWorkflow;
 
 // The fixed page order of PageControlGeneral; other parts choose blocks by this index.
 enum TPageIndex {
@@ -53,45 +50,36 @@ enum TPageIndex {
     kPageCount
 };
 
-class TFormMain final : public QMainWindow, public TConsumerInterface, public TConfigView {
+class TFormMain final : public QMainWindow, public TConfigView {
     Q_OBJECT
 public:
-    TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TDialogService& dialogs,
+    TFormMain(TDataMap& config, TMainWorkflow& workflow, TActionRegistry& actions, TDialogService& dialogs,
               TSoftTimers& timers, QWidget* parent = nullptr);
     ~TFormMain() override;
 
-    // The windows made after the main window, handed over by the composition root.
-    void SetFeedbackWindows(TFormDialog* dialog, TFormSplash* splash);
-    void SetCommunicationsWindow(TFormCommunications* window);
-    void SetLanguageSwitcher(TLanguageSwitcher* switcher);
+    // The shared message dialog, made right after the main window.
+    void SetFeedbackDialog(TFormDialog* dialog) { m_dialog = dialog; }
 
     // Strategy: 0 Slave, 1 Compensated; the configuration model holds it.
     int StrategyFlag() const;
-    void SetStrategyFlag(int flag);
     void ApplyVisibilityRules();
     void ApplyStrategyCaptions();
-    int FirmwareFeatureLevel() const;
     void ShowFeatureControls(QWidget* root);
     void HideUnsupportedControls(QWidget* root);
-    void SendStrategy(int strategyFlag, quint8 flag);
-    void RequestConfigurationBlock();
-    void RefreshPortMenu();
+    // After an identification: the pages' controls as the firmware allows.
+    void ApplyFeatureLevel();
     // "Open..." and "Save": false when cancelled or failed (the reason was shown).
     bool FileOpen1Execute();
     bool FileSave1Execute();
 
-    QAction* Action(const QString& name) const { return m_actions.value(name); }
+    QAction* Action(TActionId id) const { return m_actions.Action(id); }
+    QMenu* Menu(TMenu menu) const;
     QTabWidget* Pages() const { return m_pages; }
     QString StatusPanelText(int panel) const;
+    void SetStatusText(int panel, const QString& text);
     TSoftTimers& SoftTimers() { return m_softTimers; }
-    int SolenoidState() const { return m_solenoidState; }
-    // Runs the shut-down once (stops timers and polling, empties the queue, closes the port).
+    // Runs the shut-down once (stops the main-loop timer, then tells ShuttingDown).
     void ShutDown();
-
-    // TConsumerInterface: answers to the requests the main window sent itself.
-    void OnReply(const TFrame& reply) override;
-    void OnFailure() override {}
-    void OnTimeout() override {}
 
     // TConfigView: what the configuration model asks of the window.
     TConfigPage VisiblePage() const override;
@@ -107,63 +95,38 @@ public:
     void SetUndoEnabled(bool enabled) override;
 
 signals:
-    // A block 1 with the date "000000" came from an ECU never configured.
-    void WizardRequested();
+    // The window closes for good: the link stops and the other windows close.
+    void ShuttingDown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    void CreateActions();
     void CreateMenus();
     void CreateToolBar();
     void CreatePages();
-    void ConnectLink();
+    void CreateStatusBar();
     void RetranslateUi();
-    void TimerGUITimer();
+    bool ProgressShown() const;
     bool FormCloseQuery();
-    void ConsumeReply(const TFrame& reply);
-    void OnEcuConnected();
-
-    // Menu handlers.
     void EditUndo1Execute();
-    void EditResetAllExecute();
-    void EditWriteDateExecute();
-    void ECUDownload1Execute();
-    void ECUReset1Execute();
-    void ECUClearQueueExecute();
-    void ECUSwitchMode1Execute();
-    void ECUComExecute(QAction* action);
-    void ECUScanCOMExecute();
-    void DiagnosticsSolenoid1Execute();
-    void DiagnosticsVersionInfo1Execute();
-    void DiagnosticsStatusUpdate(bool on);
-    void DiagnosticsLog1Execute();
-    void HelpInfo1Execute();
 
-    TLinkManager& m_link;
     TDataMap& m_config;
-    TAcquisitions& m_acquisitions;
+    TMainWorkflow& m_workflow;
+    TActionRegistry& m_actions;
     TDialogService& m_dialogs;
     TSoftTimers& m_softTimers;
     QPointer<TFormDialog> m_dialog;
-    QPointer<TFormSplash> m_splash;
-    QPointer<TFormCommunications> m_communications;
-    TLanguageSwitcher* m_languages = nullptr;
 
-    QHash<QString, QAction*> m_actions;
-    QList<QAction*> m_portActions;
-    QList<QAction*> m_languageActions;
     QList<QMenu*> m_menus;
     QMenu* m_languageMenu = nullptr;
     QToolBar* m_toolBar = nullptr;
-    QHash<QString, QPushButton*> m_toolButtons;
-    QHash<QString, QAction*> m_toolButtonActions; // a tool bar shows or hides a widget through its action
+    QList<QPushButton*> m_toolButtons;
+    QAction* m_bankButton = nullptr; // the tool bar shows or hides ButtonBank through its action
     QTabWidget* m_pages = nullptr;
     QLabel* m_statusPanels[2] = {nullptr, nullptr};
     QTimer m_timerGui;
-    int m_solenoidState = 3;
     bool m_shutDown = false;
     QString m_progressText;
 };

@@ -1,0 +1,74 @@
+#include "windowmodules.h"
+
+#include "ui/link/formcommunications.h"
+#include "ui/main/formdialog.h"
+
+namespace ambrel::app {
+
+namespace {
+
+using ui::TActionId;
+using ui::TMenu;
+using ui::TWindowContext;
+using ui::TWindowId;
+
+std::unique_ptr<QWidget> MakeSplash(const TWindowContext& c) {
+    return std::make_unique<ui::TFormSplash>(c.SoftTimers);
+}
+void ShowAbout(QWidget& window) {
+    static_cast<ui::TFormSplash&>(window).ShowAbout();
+}
+
+std::unique_ptr<QWidget> MakeCommunications(const TWindowContext& c) {
+    return std::make_unique<ui::TFormCommunications>(c.Link, c.SerialPort);
+}
+
+std::unique_ptr<QWidget> MakeBanner(const TWindowContext& c) {
+    return std::make_unique<ui::TFormGlowingLabel>(c.SoftTimers, &c.MainWindow, c.Feedback);
+}
+
+// Window, command, menu, caption, shortcut, separator before, factory (null: not written
+// yet, its command stays disabled), what the command does (null: show and raise), shown at start.
+const ui::TWindowModule kModules[] = {
+    {TWindowId::MapCheck, TActionId::DiagnosticsCheckMap, TMenu::Diagnostics,
+     QT_TRANSLATE_NOOP("TFormMain", "Check map"), "", false, nullptr},
+    {TWindowId::Splash, TActionId::HelpInfo1, TMenu::Help, QT_TRANSLATE_NOOP("TFormMain", "About..."), "", false,
+     MakeSplash, ShowAbout, true},
+    {TWindowId::Modify, TActionId::None, TMenu::None, nullptr, "", false, nullptr},
+    {TWindowId::Meters, TActionId::DiagnosticsDisplay1, TMenu::Diagnostics,
+     QT_TRANSLATE_NOOP("TFormMain", "Display meters"), "F9", false, nullptr},
+    {TWindowId::Communications, TActionId::DiagnosticsLog1, TMenu::Diagnostics,
+     QT_TRANSLATE_NOOP("TFormMain", "&Log COM"), "F10", false, MakeCommunications},
+    {TWindowId::Diagnostics, TActionId::DiagnosticsDTC1, TMenu::Diagnostics,
+     QT_TRANSLATE_NOOP("TFormMain", "Error codes (DTC)"), "F8", false, nullptr},
+    {TWindowId::PinOut, TActionId::HelpPinOut, TMenu::Help, QT_TRANSLATE_NOOP("TFormMain", "ECU pin-out"), "F1",
+     false, nullptr},
+    {TWindowId::AutoTune, TActionId::EditTuneMap1, TMenu::Edit, QT_TRANSLATE_NOOP("TFormMain", "Tune gas map"), "",
+     false, nullptr},
+    {TWindowId::Flasher, TActionId::ECUUpgradeFirmware1, TMenu::Ecu,
+     QT_TRANSLATE_NOOP("TFormMain", "Firmware flasher"), "", true, nullptr},
+    {TWindowId::Banner, TActionId::None, TMenu::None, nullptr, "", false, MakeBanner},
+    {TWindowId::Resample, TActionId::EditResampleMap1, TMenu::Edit, QT_TRANSLATE_NOOP("TFormMain", "Resample map"),
+     "", false, nullptr},
+    {TWindowId::TestMode, TActionId::DiagnosticsTestMode1, TMenu::Diagnostics,
+     QT_TRANSLATE_NOOP("TFormMain", "Test mode"), "", true, nullptr},
+    {TWindowId::Memory, TActionId::DiagnosticsMemory1, TMenu::Diagnostics,
+     QT_TRANSLATE_NOOP("TFormMain", "Memory watch"), "", false, nullptr},
+    {TWindowId::SupportedDtc, TActionId::HelpDTC1, TMenu::Help, QT_TRANSLATE_NOOP("TFormMain", "Supported DTCs"), "",
+     false, nullptr},
+    {TWindowId::Wizard, TActionId::EditWizard, TMenu::Edit, QT_TRANSLATE_NOOP("TFormMain", "Wizard"), "", false,
+     nullptr},
+    {TWindowId::SpecialSettings, TActionId::ECUSpecialSettings, TMenu::Ecu,
+     QT_TRANSLATE_NOOP("TFormMain", "Special settings"), "", false, nullptr},
+    {TWindowId::Eobd, TActionId::DiagnosticsOBD, TMenu::Diagnostics, QT_TRANSLATE_NOOP("TFormMain", "eOBD"), "",
+     false, nullptr},
+};
+static_assert(std::size(kModules) == static_cast<std::size_t>(TWindowId::Count), "one row per window");
+
+} // namespace
+
+std::span<const ui::TWindowModule> WindowModules() {
+    return kModules;
+}
+
+} // namespace ambrel::app
