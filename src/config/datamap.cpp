@@ -5,7 +5,6 @@
 #include "link/bytequeue.h"
 #include "link/commands.h"
 #include "link/linkmanager.h"
-#include "link/registry.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -85,12 +84,23 @@ quint16 TLinkRequestSink::HeadCode() {
     return head ? head->Code() : 0;
 }
 
-TDataMap::TDataMap(QObject* parent) : QObject(parent), m_clipboard(std::make_unique<TGridClipboard>(*this)) {
+TDataMap::TDataMap(TSettingsStore& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_clipboard(std::make_unique<TGridClipboard>(*this)) {
+    Initialise();
+}
+
+TDataMap::TDataMap(QObject* parent)
+    : QObject(parent), m_ownSettings(std::make_unique<TMemorySettingsStore>()), m_settings(*m_ownSettings),
+      m_clipboard(std::make_unique<TGridClipboard>(*this)) {
+    Initialise();
+}
+
+void TDataMap::Initialise() {
     ResetToDefaults(fuelLPG, false);
     SetSaved(true);
     // An installation writes CheckRange; a missing value reads as off, like the other
     // settings that an installation writes (COM_Port 0, COM_Autoscan off).
-    m_checkRanges = RegReadBool(kSettingsKey, QStringLiteral("CheckRange"));
+    m_checkRanges = m_settings.ReadBool(kSettingsKey, QStringLiteral("CheckRange"));
     m_mapRefresh = true;
 }
 
@@ -125,7 +135,7 @@ void TDataMap::SetSaved(bool saved) {
 void TDataMap::SetEnableCheckRanges(bool on, bool store) {
     m_checkRanges = on;
     if (store)
-        RegWriteBool(kSettingsKey, QStringLiteral("CheckRange"), on);
+        m_settings.WriteBool(kSettingsKey, QStringLiteral("CheckRange"), on);
 }
 
 bool TDataMap::IsInRange(double value, double lower, double upper) const {
@@ -230,13 +240,18 @@ void TDataMap::DownloadMapType(TMapTypeOfData type) {
     DownloadBlockBank(where.Block, where.Bank == 0 ? CurrentBank : where.Bank);
 }
 
+QList<int> TDataMap::PageWriteBlocks() const {
+    QList<int> blocks;
+    if (const TPageBlocks* row = PageBlocks(m_view->VisiblePage(), StrategyFlag))
+        for (const int block : row->Writes)
+            if (block != 0)
+                blocks << block;
+    return blocks;
+}
+
 void TDataMap::DownloadPage() {
-    const TPageBlocks* row = PageBlocks(m_view->VisiblePage(), StrategyFlag);
-    if (!row)
-        return;
-    for (const int block : row->Writes)
-        if (block != 0)
-            DownloadBlock(block);
+    for (const int block : PageWriteBlocks())
+        DownloadBlock(block);
 }
 
 void TDataMap::DownloadAll(const QString& progressText, bool show) {
@@ -256,7 +271,7 @@ void TDataMap::DownloadAllTo(TConsumerInterface* consumer, quint8 flag) {
 }
 
 void TDataMap::AfterDecode() {
-    m_view->RefreshGUI(*this);
+    RefreshViews();
 }
 
 void TDataMap::OnReply(const TFrame& reply) {
@@ -353,7 +368,7 @@ bool TDataMap::Undo() {
     m_mapRefresh = false;
     DecodeMaps(m_undoRecord);
     DecodeParameters(m_undoRecord);
-    m_view->RefreshGUI(*this);
+    RefreshViews();
     m_view->RepaintMaps();
     if (m_sink && m_sink->ECUisConnected())
         DownloadAll(tr("Restoring ECU"), true);

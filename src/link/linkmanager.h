@@ -16,6 +16,7 @@
 #include "frame.h"
 #include "pollhooks.h"
 #include "serialport.h"
+#include "settings.h"
 #include "trafficlog.h"
 #include "txqueue.h"
 
@@ -43,7 +44,9 @@ public:
     static constexpr int kNormalBaud = 9600;
     static constexpr int kMonitorBaud = 38400;
 
-    TLinkManager(TSerialPort& port, TPortDirectory& directory, QObject* parent = nullptr);
+    // `settings` holds the stored port (COM_Port, COM_PortName) and COM_Autoscan: the
+    // window's own store, or one that does not persist for the command-line tool.
+    TLinkManager(TSerialPort& port, TPortDirectory& directory, TSettingsStore& settings, QObject* parent = nullptr);
     ~TLinkManager() override;
 
     // Start-up: port list, port choice (the stored one, or `portOverride` when given),
@@ -173,6 +176,7 @@ private:
 
     TSerialPort& m_port;
     TPortDirectory& m_directory;
+    TSettingsStore& m_settings;
     TTXQueue m_queue;
     TTrafficLog m_log;
     QTimer m_masterTimer;

@@ -201,24 +201,6 @@ TEST_F(FakeWorkbench, CloseAsksExitNowAndCancelKeepsTheProgramRunning) {
     EXPECT_FALSE(workbench->Link().MasterTimer().isActive());
 }
 
-TEST_F(FakeWorkbench, StrategySelectionAnswerWritesTheNewDefaultsAndAsksAgain) {
-    ui::TFormMain& main = workbench->Main();
-    workbench->Link().FlushLink();
-    const QByteArray answer = BuildFrame(MakePayload(ReplyCodeFor(cmdStrategy), QByteArray("\x02", 1)));
-    main.OnReply(TFrame{answer, nullptr, 0, 1});
-    EXPECT_EQ(main.StrategyFlag(), 1);
-    EXPECT_EQ(TabCaption(main, ui::pageFuelTrim), "Fuel trim");
-    QStringList queued; // code, and the first data byte where there is one
-    TTXQueue& queue = workbench->Link().Queue();
-    while (TFrame* head = queue.HeadFrame()) {
-        const QByteArray data = head->FrameDataPart();
-        queued << HexWord(head->Code()) + (data.isEmpty() ? QString() : "/" + HexByte(quint8(data.at(0))));
-        queue.Pop();
-    }
-    // A connection check first while disconnected; blocks 5, 2 and 9; the query; the identification.
-    EXPECT_EQ(queued, (QStringList{"0007", "0001/05", "0001/02", "0001/09", "0013/03", "0006"}));
-}
-
 TEST_F(FakeWorkbench, BuzzerIsAnEditThatWritesBlockTwoAndCanBeUndone) {
     ui::TFormMain& main = workbench->Main();
     TDataMap& config = workbench->Config();
@@ -240,25 +222,6 @@ TEST_F(FakeWorkbench, BuzzerIsAnEditThatWritesBlockTwoAndCanBeUndone) {
     main.Action("EditUndo1")->trigger();
     EXPECT_EQ(config.Buzzer, before);
     EXPECT_FALSE(main.Action("EditUndo1")->isEnabled());
-}
-
-TEST_F(FakeWorkbench, BlockOneOfAnEcuNeverConfiguredAsksForTheWizard) {
-    ui::TFormMain& main = workbench->Main();
-    int asked = 0;
-    QObject::connect(&main, &ui::TFormMain::WizardRequested, [&] { ++asked; });
-    TDataMap& config = workbench->Config();
-    const auto blockReply = [&](const QString& date) {
-        config.ConfigDate = date;
-        config.EncodeImage();
-        const QByteArray image = config.RawData().BuildBlock(1, 1);
-        config.ConfigDate = QStringLiteral("010101");
-        main.OnReply(TFrame{BuildFrame(MakePayload(ReplyCodeFor(cmdReadBlock), image)), nullptr, 0, 0});
-    };
-    blockReply(QStringLiteral("150324"));
-    EXPECT_EQ(asked, 0);
-    EXPECT_EQ(config.ConfigDate, "150324");
-    blockReply(QStringLiteral("000000"));
-    EXPECT_EQ(asked, 1);
 }
 
 TEST_F(FakeWorkbench, UnsavedConfigurationAsksTwiceAndKeepsRunningUnlessSavedOrDropped) {

@@ -7,7 +7,7 @@
 #include "programsettings.h"
 #include "link/commands.h"
 #include "link/linkmanager.h"
-#include "link/registry.h"
+#include "session/session.h"
 #include "measure/acquisitions.h"
 #include "ui/link/formcommunications.h"
 
@@ -137,10 +137,10 @@ QString Tr(const char* text) {
 
 } // namespace
 
-TFormMain::TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TDialogService& dialogs,
-                     TSoftTimers& timers, QWidget* parent)
-    : QMainWindow(parent), m_link(link), m_config(config), m_acquisitions(acquisitions), m_dialogs(dialogs),
-      m_softTimers(timers) {
+TFormMain::TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TSession& session,
+                     TDialogService& dialogs, TSoftTimers& timers, QWidget* parent)
+    : QMainWindow(parent), m_link(link), m_config(config), m_acquisitions(acquisitions), m_session(session),
+      m_dialogs(dialogs), m_softTimers(timers) {
     setObjectName(QStringLiteral("FormMain"));
     resize(1024, 740);
     CreateActions();
@@ -252,11 +252,11 @@ void TFormMain::CreateActions() {
     on("ECUUpload1", [this] { m_config.UploadAll(1); });
     on("ECUDownload1", [this] { ECUDownload1Execute(); });
     on("ECUBuzzer1", [this] {
-        // An edit like any other: undo point, then block 2 to the ECU.
-        m_config.SaveUndoPoint();
-        m_config.Buzzer = m_actions.value(QStringLiteral("ECUBuzzer1"))->isChecked();
-        m_config.SetSaved(false);
-        m_config.DownloadBlock(2);
+        // An edit like any other; the buzzer lives in block 2, whichever page is in front.
+        TEdit edit;
+        edit.Change = [on = m_actions.value(QStringLiteral("ECUBuzzer1"))->isChecked()](TDataMap& m) { m.Buzzer = on; };
+        edit.Blocks = {2};
+        m_config.ApplyEdit(edit);
     });
     on("DiagnosticsInjectionSequence", [this] { m_acquisitions.RequestSequence(); });
     on("ECUReset1", [this] { ECUReset1Execute(); });
@@ -364,8 +364,14 @@ void TFormMain::ConnectLink() {
         ShowFeatureControls(m_pages);
         HideUnsupportedControls(m_pages);
     });
-    connect(&m_link, &TLinkManager::StrategyReported, &m_config, &TDataMap::OnStrategyReported);
-    connect(&m_link, &TLinkManager::EcuConnected, this, &TFormMain::OnEcuConnected);
+    // The session runs the connecting sequence and the strategy; the window follows it.
+    connect(&m_session, &TSession::SolenoidReset, this,
+            [this] { m_actions.value(QStringLiteral("DiagnosticsSolenoid1"))->setChecked(false); });
+    connect(&m_session, &TSession::StrategyConfirmed, this, [this] {
+        ApplyStrategyCaptions();
+        ApplyVisibilityRules();
+    });
+    connect(&m_session, &TSession::WizardRequested, this, &TFormMain::WizardRequested);
     connect(&m_link, &TLinkManager::PortMenuChanged, this, &TFormMain::RefreshPortMenu);
     connect(&m_link, &TLinkManager::AutoScanLoaded, this,
             [this](bool on) { m_actions.value(QStringLiteral("ECUScanCOM"))->setChecked(on); });
@@ -432,16 +438,7 @@ void TFormMain::ApplyStrategyCaptions() {
 }
 
 int TFormMain::FirmwareFeatureLevel() const {
-    if (m_link.FirmwareMajor() != 1)
-        return 2202;
-    const int release = m_link.FirmwareRelease();
-    if (release <= 5)
-        return 2101;
-    if (release <= 10)
-        return 2106;
-    if (release <= 14)
-        return 2201;
-    return 2202;
+    return m_session.FirmwareFeatureLevel();
 }
 
 void TFormMain::ShowFeatureControls(QWidget* root) {
@@ -464,57 +461,6 @@ QString TFormMain::StatusPanelText(int panel) const {
 }
 
 // ---------------------------------------------------------------- link and replies
-
-void TFormMain::OnEcuConnected() {
-    // The main window's part of the connecting sequence: the solenoid back to normal
-    // operation, then (after the configuration model's full read) configuration block 1.
-    m_link.SendCommand(Payload::SolenoidDisable(false), this, 1);
-    m_actions.value(QStringLiteral("DiagnosticsSolenoid1"))->setChecked(false);
-    m_config.OnEcuConnected();
-    RequestConfigurationBlock();
-}
-
-void TFormMain::SendStrategy(int strategyFlag, quint8 flag) {
-    m_link.SendCommand(Payload::Strategy(strategyFlag == 0 ? Payload::TStrategyRequest::SelectSlave
-                                                           : Payload::TStrategyRequest::SelectCompensated),
-                       this, flag);
-}
-
-void TFormMain::RequestConfigurationBlock() {
-    m_link.SendCommand(Payload::ReadBlock(1), this, 0);
-}
-
-void TFormMain::OnReply(const TFrame& reply) {
-    ConsumeReply(reply);
-}
-
-void TFormMain::ConsumeReply(const TFrame& reply) {
-    if (reply.Code() == ReplyCodeFor(cmdStrategy)) {
-        const int answer = Answer::Strategy(reply.FrameDataPart());
-        if (answer == 1 || answer == 2)
-            m_config.SetStrategyFlag(answer - 1);
-        if (reply.Flag != 0) {
-            // A selection of the user's: the new strategy's lambda and adaptivity defaults go
-            // to the ECU, then the ECU is asked again what it runs.
-            m_config.SetLambdaDefaults(StrategyFlag());
-            m_config.SetAdaptivityDefaults(StrategyFlag());
-            m_config.EncodeImage();
-            RefreshGUI(m_config);
-            for (int block : {5, 2, 9})
-                m_config.DownloadBlock(block);
-            m_link.SendCommand(Payload::Strategy(Payload::TStrategyRequest::Query), &m_link);
-            m_link.SendCommand(Payload::Plain(cmdReadIdent), &m_link);
-        }
-        ApplyStrategyCaptions();
-        ApplyVisibilityRules();
-    } else if (reply.Code() == ReplyCodeFor(cmdReadBlock)) {
-        m_config.RawData().ParseBlock(reply);
-        m_config.DecodeParameters(m_config.RawData().Record);
-        RefreshGUI(m_config);
-        if (m_config.ConfigDate == QLatin1String("000000"))
-            emit WizardRequested(); // an ECU that was never configured
-    }
-}
 
 void TFormMain::RefreshPortMenu() {
     const QStringList ports = m_link.PortList();
@@ -552,16 +498,7 @@ void TFormMain::ECUSwitchMode1Execute() {
             : Tr("You are about to switch to Slave mode.\nSlave default settings will be loaded.\nAre you sure ?");
     if (m_dialogs.Question(this, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    const int other = 1 - StrategyFlag();
-    SendStrategy(other, 1);
-    if (m_link.ECUisConnected())
-        return; // the ECU's answer completes the switch
-    // Not connected: switched here, with the new strategy's lambda and adaptivity defaults.
-    SetStrategyFlag(other);
-    m_config.SetLambdaDefaults(other);
-    m_config.SetAdaptivityDefaults(other);
-    m_config.EncodeImage();
-    RefreshGUI(m_config);
+    m_session.SwitchStrategy(); // the captions follow the model's strategy
 }
 
 void TFormMain::ECUComExecute(QAction* action) {
@@ -652,7 +589,7 @@ const char* const kConfigFilter = QT_TRANSLATE_NOOP("TFormMain", "Configuration 
 }
 
 bool TFormMain::FileOpen1Execute() {
-    const QString folder = ConfigFolder();
+    const QString folder = ConfigFolder(m_session.Settings());
     const QString path = m_dialogs.OpenFileName(this, Tr("Open configuration file"), folder, Tr(kConfigFilter));
     if (path.isEmpty())
         return false;
@@ -667,7 +604,7 @@ bool TFormMain::FileOpen1Execute() {
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + QFileInfo(path).fileName());
     if (m_link.ECUisConnected()) {
         m_config.DownloadAll(Tr("Opening file"), true);
-        SendStrategy(StrategyFlag(), 0);
+        m_session.SendStrategy(StrategyFlag(), 0);
     }
     return true;
 }
@@ -675,7 +612,7 @@ bool TFormMain::FileOpen1Execute() {
 bool TFormMain::FileSave1Execute() {
     m_config.View().ReadFromGUI(m_config);
     m_config.BuildFileName();
-    const QString configFolder = ConfigFolder();
+    const QString configFolder = ConfigFolder(m_session.Settings());
     const QString folder = configFolder.isEmpty()
                                ? QString()
                                : QDir(configFolder).filePath(m_config.Fuel == fuelCNG ? QStringLiteral("CNG")
@@ -716,7 +653,7 @@ void TFormMain::EditResetAllExecute() {
     m_config.SaveUndoPoint();
     m_config.ResetToDefaults(fuelLPG, false);
     m_config.SetSaved(true);
-    RefreshGUI(m_config);
+    m_config.RefreshViews();
     if (m_link.ECUisConnected())
         m_config.DownloadAll(Tr("Clearing ECU"), true);
 }
@@ -744,12 +681,6 @@ TConfigPage TFormMain::VisiblePage() const {
 }
 
 void TFormMain::RefreshGUI(const TDataMap& config) {
-    // The live measures scale by the sensors the configuration names.
-    TMeasureSettings settings;
-    settings.TPSType = config.TPSType;
-    settings.LambdaType = config.LambdaType;
-    settings.Cylinders = config.Cylinders;
-    m_acquisitions.SetSettings(settings);
     m_actions.value(QStringLiteral("EditEnableRangeCheck1"))->setChecked(config.EnableCheckRanges());
     m_actions.value(QStringLiteral("ECUBuzzer1"))->setChecked(config.Buzzer);
 }
@@ -781,6 +712,10 @@ void TFormMain::ShowMessage(const QString& text, int milliseconds) {
 
 void TFormMain::ShowError(const QString& text) {
     m_dialogs.Error(this, text);
+}
+
+void TFormMain::ShowWarning(const QString& text) {
+    m_dialogs.Warning(this, text, QMessageBox::Ok);
 }
 
 void TFormMain::SetTitle(const QString& title) {

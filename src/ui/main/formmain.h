@@ -2,7 +2,8 @@
 // The main window: menu bar, tool bar, the twelve pages of PageControlGeneral, the
 // two-panel status bar, the 40 ms TimerGUI with its soft timers, the strategy and
 // firmware visibility rules, the ECU menu actions, and the close questions. It is also the
-// consumer of the requests it sends itself (strategy selection, block 1, solenoid).
+// consumer of the requests it sends itself (the solenoid). The workflow behind it
+// (connecting sequence, strategy switch, feature level) is the session's (session/session.h).
 //
 // Everything it needs comes in through the constructor; it creates no model of its own.
 
@@ -26,6 +27,7 @@ namespace ambrel {
 class TAcquisitions;
 class TDataMap;
 class TLinkManager;
+class TSession;
 } // namespace ambrel
 
 namespace ambrel::ui {
@@ -56,8 +58,8 @@ enum TPageIndex {
 class TFormMain final : public QMainWindow, public TConsumerInterface, public TConfigView {
     Q_OBJECT
 public:
-    TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TDialogService& dialogs,
-              TSoftTimers& timers, QWidget* parent = nullptr);
+    TFormMain(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TSession& session,
+              TDialogService& dialogs, TSoftTimers& timers, QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // The windows made after the main window, handed over by the composition root.
@@ -73,8 +75,6 @@ public:
     int FirmwareFeatureLevel() const;
     void ShowFeatureControls(QWidget* root);
     void HideUnsupportedControls(QWidget* root);
-    void SendStrategy(int strategyFlag, quint8 flag);
-    void RequestConfigurationBlock();
     void RefreshPortMenu();
     // "Open..." and "Save": false when cancelled or failed (the reason was shown).
     bool FileOpen1Execute();
@@ -88,8 +88,8 @@ public:
     // Runs the shut-down once (stops timers and polling, empties the queue, closes the port).
     void ShutDown();
 
-    // TConsumerInterface: answers to the requests the main window sent itself.
-    void OnReply(const TFrame& reply) override;
+    // TConsumerInterface: answers to the requests the main window sent itself (the solenoid).
+    void OnReply(const TFrame&) override {}
     void OnFailure() override {}
     void OnTimeout() override {}
 
@@ -103,6 +103,7 @@ public:
     void HideProgress() override;
     void ShowMessage(const QString& text, int milliseconds) override;
     void ShowError(const QString& text) override;
+    void ShowWarning(const QString& text) override;
     void SetTitle(const QString& title) override;
     void SetUndoEnabled(bool enabled) override;
 
@@ -123,8 +124,6 @@ private:
     void RetranslateUi();
     void TimerGUITimer();
     bool FormCloseQuery();
-    void ConsumeReply(const TFrame& reply);
-    void OnEcuConnected();
 
     // Menu handlers.
     void EditUndo1Execute();
@@ -145,6 +144,7 @@ private:
     TLinkManager& m_link;
     TDataMap& m_config;
     TAcquisitions& m_acquisitions;
+    TSession& m_session;
     TDialogService& m_dialogs;
     TSoftTimers& m_softTimers;
     QPointer<TFormDialog> m_dialog;
