@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
         return 1;
     TQtSerialPort port;
     TSystemPortDirectory directory;
-    TLinkManager link(port, directory);
+    TMemorySettingsStore settings; // a benchmark leaves the stored port alone
+    TLinkManager link(port, directory, settings);
     TDataMap model;
     model.SetLink(link);
     QObject::connect(&link, &TLinkManager::StrategyReported, &model, &TDataMap::OnStrategyReported);

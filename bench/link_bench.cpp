@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
 
     TQtSerialPort port;
     TSystemPortDirectory directory;
-    TLinkManager link(port, directory);
+    TMemorySettingsStore settings; // a benchmark leaves the stored port alone
+    TLinkManager link(port, directory, settings);
 
     // 1. Port opened to identification known.
     QEventLoop connected;

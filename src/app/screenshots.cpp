@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     ok &= Save(workbench.Main(), folder + QStringLiteral("/main-slave.png"));
 
     // Compensated: select it on the simulated ECU and let the workbench hear of it.
-    workbench.Workflow().SendStrategy(1, 1);
+    workbench.Session().SendStrategy(1, 1);
     Wait(1500);
     ok &= Save(workbench.Main(), folder + QStringLiteral("/main-compensated.png"));
 

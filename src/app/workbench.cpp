@@ -31,12 +31,21 @@ TWorkbench::TWorkbench(const TWorkbenchOptions& options) : m_options(options) {
         m_ownDialogs = std::make_unique<ui::TStandardDialogs>();
         m_dialogs = m_ownDialogs.get();
     }
-    m_link = std::make_unique<TLinkManager>(*m_serialPort, *m_directory);
+    if (options.Settings) {
+        m_settings = options.Settings;
+    } else {
+        m_ownSettings = std::make_unique<TQtSettingsStore>();
+        m_settings = m_ownSettings.get();
+    }
+    m_link = std::make_unique<TLinkManager>(*m_serialPort, *m_directory, *m_settings);
     // The one configuration model and the one set of live measures of the whole run.
-    m_config = std::make_unique<TDataMap>();
+    m_config = std::make_unique<TDataMap>(*m_settings);
     m_config->SetLink(*m_link);
     m_acquisitions = std::make_unique<TAcquisitions>(*m_link);
     m_link->SetAcquisitionModes(m_acquisitions.get());
+    // The workflow over them: connecting sequence, strategy, sensor settings of the measures.
+    m_session = std::make_unique<TSession>(*m_link, *m_config, *m_settings);
+    m_session->SetAcquisitions(m_acquisitions.get());
 
     // Every command gets its place before the menus are built: the main window's own, then
     // those of the window modules (their windows come later, in their order).
@@ -47,7 +56,7 @@ TWorkbench::TWorkbench(const TWorkbenchOptions& options) : m_options(options) {
         if (module.Action != ui::TActionId::None)
             m_actions->Describe({module.Action, module.Menu, module.Caption, module.Shortcut, module.SeparatorBefore});
 
-    m_workflow = std::make_unique<ui::TMainWorkflow>(*m_link, *m_config, *m_acquisitions);
+    m_workflow = std::make_unique<ui::TMainWorkflow>(*m_link, *m_config, *m_acquisitions, *m_session);
     m_formMain = std::make_unique<ui::TFormMain>(*m_config, *m_workflow, *m_actions, *m_dialogs, m_softTimers);
     // The shared message dialog is every window's feedback service: it comes first.
     m_formDialog = std::make_unique<ui::TFormDialog>(m_softTimers, m_formMain.get());
@@ -56,7 +65,7 @@ TWorkbench::TWorkbench(const TWorkbenchOptions& options) : m_options(options) {
                                                      *m_dialogs, *m_formMain);
     WireLink();
     CreateWindows();
-    m_languages = std::make_unique<ui::TLanguageSwitcher>(ui::TLanguageSwitcher::DefaultFolders());
+    m_languages = std::make_unique<ui::TLanguageSwitcher>(ui::TLanguageSwitcher::DefaultFolders(), *m_settings);
     m_commands->SetLanguageSwitcher(m_languages.get());
 }
 
@@ -68,10 +77,8 @@ void TWorkbench::WireLink() {
     QObject::connect(m_link.get(), &TLinkManager::ErrorBox, &main,
                      [this](const QString& text) { m_dialogs->Error(m_formMain.get(), text); });
     QObject::connect(m_link.get(), &TLinkManager::IdentificationChanged, &main, &ui::TFormMain::ApplyFeatureLevel);
-    // The connecting sequence: the link has queued its strategy query and identification;
-    // the main window's part follows (solenoid, the model's full read, block 1).
-    QObject::connect(m_link.get(), &TLinkManager::StrategyReported, m_config.get(), &TDataMap::OnStrategyReported);
-    QObject::connect(m_link.get(), &TLinkManager::EcuConnected, &workflow, &ui::TMainWorkflow::OnEcuConnected);
+    // The connecting sequence (solenoid, the model's full read, block 1, counters) is the
+    // session's; the window follows its signals through the workflow.
     QObject::connect(m_acquisitions.get(), &TAcquisitions::MeasuresDerived, &workflow,
                      &ui::TMainWorkflow::OnMeasuresDerived);
     QObject::connect(&workflow, &ui::TMainWorkflow::StrategyApplied, &main, [&main] {
@@ -87,7 +94,7 @@ void TWorkbench::WireLink() {
 
 void TWorkbench::CreateWindows() {
     const ui::TWindowContext context{*m_link,    *m_serialPort, *m_config,   *m_acquisitions, *m_dialogs,
-                                     *m_formDialog, m_softTimers, *m_formMain, nullptr,        nullptr};
+                                     *m_formDialog, m_softTimers, *m_formMain, m_session.get(), m_settings};
     for (const ui::TWindowModule& module : WindowModules()) {
         if (!module.Create)
             continue;

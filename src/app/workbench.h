@@ -8,6 +8,8 @@
 #include "link/linkmanager.h"
 #include "link/qtserialport.h"
 #include "measure/acquisitions.h"
+#include "link/settings.h"
+#include "session/session.h"
 #include "sim/simserver.h"
 #include "ui/main/actions.h"
 #include "ui/main/dialogservice.h"
@@ -32,6 +34,8 @@ struct TWorkbenchOptions {
     // For tests: a port, a port list and dialogs of their own (nullptr: the real ones).
     TSerialPort* SerialPort = nullptr;
     TPortDirectory* Directory = nullptr;
+    // For tests: a settings store of their own (nullptr: the program's, TQtSettingsStore).
+    TSettingsStore* Settings = nullptr;
     ui::TDialogService* Dialogs = nullptr;
     bool RunMasterTimer = true;
 };
@@ -53,6 +57,8 @@ public:
     TLinkManager& Link() { return *m_link; }
     TDataMap& Config() { return *m_config; }
     TAcquisitions& Acquisitions() { return *m_acquisitions; }
+    TSession& Session() { return *m_session; }
+    TSettingsStore& Settings() { return *m_settings; }
     TSerialPort& SerialPort() { return *m_serialPort; }
     ui::TActionRegistry& Actions() { return *m_actions; }
     QAction* Action(ui::TActionId id) { return m_actions->Action(id); }
@@ -82,12 +88,15 @@ private:
     std::unique_ptr<TSerialPort> m_ownPort;
     std::unique_ptr<TPortDirectory> m_ownDirectory;
     std::unique_ptr<ui::TDialogService> m_ownDialogs;
+    std::unique_ptr<TSettingsStore> m_ownSettings;
+    TSettingsStore* m_settings = nullptr;
     TSerialPort* m_serialPort = nullptr;
     TPortDirectory* m_directory = nullptr;
     ui::TDialogService* m_dialogs = nullptr;
     std::unique_ptr<TLinkManager> m_link;
     std::unique_ptr<TDataMap> m_config;
     std::unique_ptr<TAcquisitions> m_acquisitions;
+    std::unique_ptr<TSession> m_session;
     ui::TSoftTimers m_softTimers;
     std::unique_ptr<ui::TActionRegistry> m_actions;
     std::unique_ptr<ui::TMainWorkflow> m_workflow;

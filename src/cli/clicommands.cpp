@@ -59,19 +59,33 @@ bool ParseHexData(const QStringList& words, QByteArray& data) {
     return true;
 }
 
-int RunRaw(TCliSession* session, const QStringList& args) {
+// The request of `raw CODE [HEX-DATA]`, or the usage error.
+struct TRawRequest {
+    QByteArray Payload;
+    QString Error;
+};
+
+TRawRequest ParseRaw(const QStringList& args) {
     const auto code = ParseCommandCode(args.value(0));
     QByteArray data;
-    if (!code || !ParseHexData(args.mid(1), data)) {
-        TCliSession::Err() << "error: raw needs a command code (0x0007, 7 or cmdCheckConnection) and hex data"
-                           << Qt::endl;
+    if (!code || !ParseHexData(args.mid(1), data))
+        return {{}, QStringLiteral("raw needs a command code (0x0007, 7 or cmdCheckConnection) and hex data")};
+    if (data.size() + 2 > kMaxPayload)
+        return {{}, QStringLiteral("at most %1 data bytes fit in a frame").arg(kMaxPayload - 2)};
+    return {MakePayload(*code, data), {}};
+}
+
+QString CheckRaw(const QStringList& args) {
+    return ParseRaw(args).Error;
+}
+
+int RunRaw(TCliSession* session, const QStringList& args) {
+    const TRawRequest request = ParseRaw(args);
+    if (!request.Error.isEmpty()) {
+        TCliSession::Err() << "error: " << request.Error << Qt::endl;
         return exitUsage;
     }
-    if (data.size() + 2 > kMaxPayload) {
-        TCliSession::Err() << "error: at most " << kMaxPayload - 2 << " data bytes fit in a frame" << Qt::endl;
-        return exitUsage;
-    }
-    const QByteArray payload = MakePayload(*code, data);
+    const QByteArray& payload = request.Payload;
     const TExchangeResult result = session->Exchange(payload);
     if (!result.Ok())
         return session->ReportFailure(result, payload);
@@ -126,7 +140,7 @@ const QList<TCliCommand>& LinkCliCommands() {
         {"counters", "", "print the driving cycles and the minutes on gas and on petrol", true, 0, 0, RunCounters},
         {"dtc", "", "print the stored trouble codes with their status", true, 0, 0, RunTroubleCodes},
         {"raw", "CODE [HEX-DATA]", "send one request and print the answer's code and data in hex", true, 1, 250,
-         RunRaw},
+         RunRaw, CheckRaw},
     };
     return commands;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The subcommands of ambrel-q7-cli as a table: each names its arguments, says whether it
-// needs the ECU, and runs with the session and its own arguments. A new subcommand is one
-// function and one row.
+// needs the ECU, checks its arguments before anything is opened, and runs with the session
+// and its own arguments. A new subcommand is one function and one row.
 
 #include <QList>
 #include <QStringList>
@@ -18,6 +18,9 @@ struct TCliCommand {
     int MinArgs;
     int MaxArgs;
     int (*Run)(TCliSession* session, const QStringList& args);
+    // Checks the arguments before the port is opened: the usage error to print (exit
+    // status 2), empty when they are fine. No check: the argument count is all there is.
+    QString (*Check)(const QStringList& args) = nullptr;
 };
 
 // All subcommands: the tables of the layers joined.

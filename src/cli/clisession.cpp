@@ -1,6 +1,7 @@
 #include "clisession.h"
 
 #include "config/datamap.h"
+#include "session/session.h"
 
 #include "link/bytequeue.h"
 #include "link/commands.h"
@@ -55,10 +56,11 @@ QTextStream& TCliSession::Out() {
 }
 
 TCliSession::TCliSession(const TSessionOptions& options, QObject* parent) : QObject(parent), m_options(options) {
-    m_link = std::make_unique<TLinkManager>(m_port, m_directory);
-    m_model = std::make_unique<TDataMap>();
+    m_link = std::make_unique<TLinkManager>(m_port, m_directory, m_settings);
+    m_model = std::make_unique<TDataMap>(m_settings);
     m_model->SetLink(*m_link);
-    connect(m_link.get(), &TLinkManager::StrategyReported, m_model.get(), &TDataMap::OnStrategyReported);
+    m_controller = std::make_unique<TSession>(*m_link, *m_model, m_settings);
+    m_controller->SetConnectingSequence(false);
     connect(m_link.get(), &TLinkManager::StatusText, this, [this](int panel, const QString& text) {
         if (panel == 0)
             m_lastStatus = text;
@@ -180,6 +182,33 @@ TExchangeResult TCliSession::Exchange(const QByteArray& payload, quint8 flag) {
         return r;
     }
     return waiter.Result();
+}
+
+int TCliSession::ReadSensorConfiguration() {
+    if (m_controller->BasicConfigurationKnown())
+        return exitOk;
+    bool failed = false;
+    bool refused = false;
+    auto c1 = connect(m_controller.get(), &TSession::BasicConfigurationFailed, this, [&] { failed = true; });
+    auto c2 = connect(m_link.get(), &TLinkManager::NackReceived, this, [&](quint16 code) {
+        if (code == cmdReadBlock)
+            refused = true;
+    });
+    m_controller->ReadBasicConfiguration();
+    const bool done = WaitUntil([&] { return m_controller->BasicConfigurationKnown() || failed; }, kDeadlineMs);
+    disconnect(c1);
+    disconnect(c2);
+    if (done && !failed)
+        return exitOk;
+    if (!done)
+        m_link->FlushLink(); // nobody may answer the controller after this
+    if (refused) {
+        Err() << "error: the ECU refused " << CommandName(cmdReadBlock) << " (NACK)" << Qt::endl;
+        return exitRefused;
+    }
+    Err() << "error: the configuration could not be read (no answer to " << CommandName(cmdReadBlock) << " on "
+          << PortLabel() << ")" << Qt::endl;
+    return exitNoAnswer;
 }
 
 int TCliSession::ReportFailure(const TExchangeResult& result, const QByteArray& payload) {

@@ -53,6 +53,13 @@ int main(int argc, char** argv) {
         TCliSession::Err() << "error: usage: " << command->Name << ' ' << command->Arguments << Qt::endl;
         return exitUsage;
     }
+    // Wrong arguments are told at once, before a port is opened or an ECU waited for.
+    if (command->Check) {
+        if (const QString error = command->Check(commandArgs); !error.isEmpty()) {
+            TCliSession::Err() << "error: " << error << Qt::endl;
+            return exitUsage;
+        }
+    }
     if (!command->NeedsEcu)
         return command->Run(nullptr, commandArgs);
     if (options.Simulated == !options.Port.isEmpty()) {

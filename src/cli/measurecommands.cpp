@@ -8,6 +8,7 @@
 #include "link/commands.h"
 #include "measure/acquisitions.h"
 #include "measure/tracefile.h"
+#include "session/session.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -29,8 +30,10 @@ public:
 // out the link gets its own poll modes back and nothing waiting still names this object.
 class TLiveMeasures {
 public:
-    explicit TLiveMeasures(TCliSession& session) : m_link(session.Link()), m_acq(m_link) {
+    explicit TLiveMeasures(TCliSession& session)
+        : m_link(session.Link()), m_controller(session.Controller()), m_acq(m_link) {
         m_acq.SetTraceView(&m_view);
+        m_controller.SetAcquisitions(&m_acq); // the sensor settings of the ECU's configuration
         m_link.SetAcquisitionModes(&m_acq);
         QObject::connect(&m_link, &TLinkManager::NackReceived, &m_acq, [this](quint16 code) {
             if (code == cmdReadStatus || code == cmdReadStatusMin || code == cmdReadStatusExt)
@@ -44,6 +47,7 @@ public:
         m_acq.SetMinimumsAcquisition(false);
         m_acq.SetStatusUpdate(false);
         m_link.SetAcquisitionModes(nullptr);
+        m_controller.SetAcquisitions(nullptr);
         m_link.FlushLink();
         m_link.DeliverPendingReplies();
     }
@@ -61,6 +65,7 @@ public:
 
 private:
     TLinkManager& m_link;
+    TSession& m_controller;
     TCliTraceView m_view;
     TAcquisitions m_acq;
     bool m_refused = false;
@@ -118,29 +123,51 @@ void PrintMeasures(const TDerivedMeasures& m, bool json) {
 }
 
 // status [--mode min|standard|extended] [--count N] [--json]
-int RunStatus(TCliSession* session, const QStringList& args) {
-    QString mode = QStringLiteral("standard");
-    int count = 1;
-    bool json = false;
+struct TStatusArgs {
+    QString Mode = QStringLiteral("standard");
+    int Count = 1;
+    bool Json = false;
+    bool Ok = true;
+};
+
+TStatusArgs ParseStatus(const QStringList& args) {
+    TStatusArgs r;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--json")) {
-            json = true;
+            r.Json = true;
         } else if (a == QLatin1String("--mode") && i + 1 < args.size()) {
-            mode = args[++i];
+            r.Mode = args[++i];
         } else if (a == QLatin1String("--count") && i + 1 < args.size()) {
             bool ok = false;
-            count = args[++i].toInt(&ok);
-            if (!ok || count < 1)
-                count = -1;
+            r.Count = args[++i].toInt(&ok);
+            r.Ok = r.Ok && ok && r.Count >= 1;
         } else {
-            count = -1;
+            r.Ok = false;
         }
     }
-    if (count < 1 || !QStringList{"min", "standard", "extended"}.contains(mode)) {
-        TCliSession::Err() << "error: usage: status [--mode min|standard|extended] [--count N] [--json]" << Qt::endl;
+    r.Ok = r.Ok && QStringList{"min", "standard", "extended"}.contains(r.Mode);
+    return r;
+}
+
+QString CheckStatus(const QStringList& args) {
+    return ParseStatus(args).Ok ? QString()
+                                : QStringLiteral("usage: status [--mode min|standard|extended] [--count N] [--json]");
+}
+
+int RunStatus(TCliSession* session, const QStringList& args) {
+    const TStatusArgs parsed = ParseStatus(args);
+    if (!parsed.Ok) {
+        TCliSession::Err() << "error: " << CheckStatus(args) << Qt::endl;
         return exitUsage;
     }
+    const QString& mode = parsed.Mode;
+    const int count = parsed.Count;
+    const bool json = parsed.Json;
+    // The volts of the lambda probes and the throttle depend on the sensor types, the
+    // injection sequence on the cylinders: the ECU's configuration says which.
+    if (const int status = session->ReadSensorConfiguration(); status != exitOk)
+        return status;
     TLiveMeasures live(*session);
     TAcquisitions& acq = live.Acq();
     // The reply that completes one poll in the mode: in the extended mode the
@@ -167,25 +194,43 @@ int RunStatus(TCliSession* session, const QStringList& args) {
 }
 
 // record --seconds S FILE.txt
-int RunRecord(TCliSession* session, const QStringList& args) {
-    double seconds = -1;
-    QString path;
+struct TRecordArgs {
+    double Seconds = -1;
+    QString Path;
+    bool Ok() const { return Seconds > 0 && !Path.isEmpty(); }
+};
+
+TRecordArgs ParseRecord(const QStringList& args) {
+    TRecordArgs r;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--seconds") && i + 1 < args.size()) {
             bool ok = false;
-            seconds = args[++i].toDouble(&ok);
+            r.Seconds = args[++i].toDouble(&ok);
             if (!ok)
-                seconds = -1;
-        } else if (path.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
-            path = args[i];
+                return {};
+        } else if (r.Path.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
+            r.Path = args[i];
         } else {
-            seconds = -1;
+            return {};
         }
     }
-    if (seconds <= 0 || path.isEmpty()) {
-        TCliSession::Err() << "error: usage: record --seconds S FILE.txt" << Qt::endl;
+    return r;
+}
+
+QString CheckRecord(const QStringList& args) {
+    return ParseRecord(args).Ok() ? QString() : QStringLiteral("usage: record --seconds S FILE.txt");
+}
+
+int RunRecord(TCliSession* session, const QStringList& args) {
+    const TRecordArgs parsed = ParseRecord(args);
+    if (!parsed.Ok()) {
+        TCliSession::Err() << "error: " << CheckRecord(args) << Qt::endl;
         return exitUsage;
     }
+    const double seconds = parsed.Seconds;
+    const QString& path = parsed.Path;
+    if (const int status = session->ReadSensorConfiguration(); status != exitOk)
+        return status;
     TLiveMeasures live(*session);
     TAcquisitions& acq = live.Acq();
     // Each display step of the Standard acquisition is one refresh of the meters window.
@@ -247,9 +292,11 @@ int RunTraceInfo(TCliSession*, const QStringList& args) {
 const QList<TCliCommand>& MeasureCliCommands() {
     static const QList<TCliCommand> commands = {
         {"status", "[--mode min|standard|extended] [--count N] [--json]",
-         "poll the live status in one mode and print every derived measure with its unit", true, 0, 5, RunStatus},
+         "poll the live status in one mode and print every derived measure with its unit", true, 0, 5, RunStatus,
+         CheckStatus},
         {"record", "--seconds S FILE.txt",
-         "record a trace file of the Standard acquisition, as the meters window does", true, 3, 3, RunRecord},
+         "record a trace file of the Standard acquisition, as the meters window does", true, 3, 3, RunRecord,
+         CheckRecord},
         {"trace-info", "FILE.txt", "print a trace file's titles, lines, time span and scaling", false, 1, 1,
          RunTraceInfo},
     };

@@ -154,7 +154,7 @@ TFileResult TDataMap::LoadFromFile(const QString& path) {
         m_view->StrategyChanged(StrategyFlag);
         emit StrategyFlagChanged(StrategyFlag);
     }
-    m_view->RefreshGUI(*this);
+    RefreshViews();
     SetSaved(true);
     return {};
 }

@@ -55,6 +55,8 @@ public:
     virtual void ShowMessage(const QString& /*text*/, int /*milliseconds*/) {}
     // An error box with an OK button.
     virtual void ShowError(const QString& /*text*/) {}
+    // A warning box with an OK button (an edit refused by the range check).
+    virtual void ShowWarning(const QString& /*text*/) {}
 
     virtual void SetTitle(const QString& /*title*/) {}
     // The "Undo" button and menu command.

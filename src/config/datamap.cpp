@@ -5,7 +5,6 @@
 #include "link/bytequeue.h"
 #include "link/commands.h"
 #include "link/linkmanager.h"
-#include "link/registry.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -94,6 +93,7 @@ struct TDataMap::TWriteJob {
     quint8 Flag = 0;
     QString Port;
     QString Lost;
+    bool CalledOff = false; // the link dropped its requests: no second pass
 };
 
 bool TLinkRequestSink::SendCommand(const QByteArray& payload, TConsumerInterface* consumer, quint8 flag) {
@@ -109,12 +109,23 @@ quint16 TLinkRequestSink::HeadCode() {
     return head ? head->Code() : 0;
 }
 
-TDataMap::TDataMap(QObject* parent) : QObject(parent), m_clipboard(std::make_unique<TGridClipboard>(*this)) {
+TDataMap::TDataMap(TSettingsStore& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_clipboard(std::make_unique<TGridClipboard>(*this)) {
+    Initialise();
+}
+
+TDataMap::TDataMap(QObject* parent)
+    : QObject(parent), m_ownSettings(std::make_unique<TMemorySettingsStore>()), m_settings(*m_ownSettings),
+      m_clipboard(std::make_unique<TGridClipboard>(*this)) {
+    Initialise();
+}
+
+void TDataMap::Initialise() {
     ResetToDefaults(fuelLPG, false);
     SetSaved(true);
     // An installation writes CheckRange; a missing value reads as off, like the other
     // settings that an installation writes (COM_Port 0, COM_Autoscan off).
-    m_checkRanges = RegReadBool(kSettingsKey, QStringLiteral("CheckRange"));
+    m_checkRanges = m_settings.ReadBool(kSettingsKey, QStringLiteral("CheckRange"));
     m_mapRefresh = true;
 }
 
@@ -136,6 +147,10 @@ void TDataMap::SetLink(TLinkManager& link) {
         if (m_write)
             m_write->Lost = tr("The port %1 failed: %2").arg(port, reason);
     });
+    connect(&link, &TLinkManager::LinkFlushing, this, [this] {
+        if (m_write)
+            m_write->CalledOff = true;
+    });
 }
 
 void TDataMap::ResetToDefaults(int fuel, bool supercharged) {
@@ -153,7 +168,7 @@ void TDataMap::SetSaved(bool saved) {
 void TDataMap::SetEnableCheckRanges(bool on, bool store) {
     m_checkRanges = on;
     if (store)
-        RegWriteBool(kSettingsKey, QStringLiteral("CheckRange"), on);
+        m_settings.WriteBool(kSettingsKey, QStringLiteral("CheckRange"), on);
 }
 
 bool TDataMap::IsInRange(double value, double lower, double upper) const {
@@ -258,13 +273,18 @@ void TDataMap::DownloadMapType(TMapTypeOfData type) {
     DownloadBlockBank(where.Block, where.Bank == 0 ? CurrentBank : where.Bank);
 }
 
+QList<int> TDataMap::PageWriteBlocks() const {
+    QList<int> blocks;
+    if (const TPageBlocks* row = PageBlocks(m_view->VisiblePage(), StrategyFlag))
+        for (const int block : row->Writes)
+            if (block != 0)
+                blocks << block;
+    return blocks;
+}
+
 void TDataMap::DownloadPage() {
-    const TPageBlocks* row = PageBlocks(m_view->VisiblePage(), StrategyFlag);
-    if (!row)
-        return;
-    for (const int block : row->Writes)
-        if (block != 0)
-            DownloadBlock(block);
+    for (const int block : PageWriteBlocks())
+        DownloadBlock(block);
 }
 
 QString TDataMap::BlockText(const TBlockBank& bb) {
@@ -290,6 +310,8 @@ void TDataMap::DownloadAll(const QString& progressText, bool show) {
     }
     m_write = job.get();
     m_writeJobs.push_back(std::move(job));
+    for (auto& state : m_write->States)
+        state = TWriteJob::TState::Failed; // not written yet: every block goes
     SendJobBlocks(*m_write);
 }
 
@@ -298,18 +320,23 @@ void TDataMap::SendJobBlocks(TWriteJob& job) {
         const auto at = static_cast<size_t>(i);
         if (job.States[at] == TWriteJob::TState::Written)
             continue;
-        job.States[at] = TWriteJob::TState::Pending;
         const TBlockBank bb = kDownloadOrder[i];
-        job.Outstanding += 1;
-        Send(Payload::WriteBlock(m_raw.BuildBlock(bb.Block, bb.Bank)), &job.Writers[at], bb.Block == 1 ? job.Flag : 0);
+        const bool queued = m_sink && m_sink->SendCommand(Payload::WriteBlock(m_raw.BuildBlock(bb.Block, bb.Bank)),
+                                                          &job.Writers[at], bb.Block == 1 ? job.Flag : 0);
+        // A request that was not queued has failed already (a full queue also says so
+        // later, which then finds the block no longer pending).
+        job.States[at] = queued ? TWriteJob::TState::Pending : TWriteJob::TState::Failed;
+        if (queued)
+            job.Outstanding += 1;
     }
+    JobStep(job);
 }
 
 void TDataMap::BlockWritten(TWriteJob& job, int index, bool ok) {
-    job.Outstanding -= 1;
+    job.Outstanding = std::max(job.Outstanding - 1, 0);
     if (&job != m_write) {
         // An abandoned write: its last request has ended, it can go.
-        if (job.Outstanding <= 0)
+        if (job.Outstanding == 0)
             std::erase_if(m_writeJobs, [&job](const auto& j) { return j.get() == &job; });
         return;
     }
@@ -318,19 +345,35 @@ void TDataMap::BlockWritten(TWriteJob& job, int index, bool ok) {
         return;
     job.States[at] = ok ? TWriteJob::TState::Written : TWriteJob::TState::Failed;
     if (ok) {
-        // Sixteen writes of 9 each would overrun the bar: it stops at full.
-        m_progress = std::min(m_progress + 9, 100);
-        m_view->SetProgress(m_progress);
+        // Sixteen writes of 9 each would overrun the bar: it stops at full. The block that
+        // carries the flag (block 1, last) ends the bar with "Download complete" instead.
+        if (kDownloadOrder[index].Block != 1 || job.Flag == 0) {
+            m_progress = std::min(m_progress + 9, 100);
+            m_view->SetProgress(m_progress);
+        }
         emit BlockDownloaded(kDownloadOrder[index].Block);
     }
+    JobStep(job);
+}
+
+void TDataMap::JobStep(TWriteJob& job) {
     if (std::find(job.States.begin(), job.States.end(), TWriteJob::TState::Pending) != job.States.end())
         return;
     const bool failures =
         std::find(job.States.begin(), job.States.end(), TWriteJob::TState::Failed) != job.States.end();
     const bool samePort = !m_link || m_link->PortName() == job.Port;
-    if (failures && job.Pass == 1 && job.Lost.isEmpty() && samePort) {
+    if (failures && job.Pass == 1 && job.Lost.isEmpty() && !job.CalledOff && samePort) {
+        // The second pass leaves from the event loop: the outcomes come while the link is
+        // still handling the answer, with its queue closed to new requests.
         job.Pass = 2;
-        SendJobBlocks(job);
+        TWriteJob* pending = &job;
+        QMetaObject::invokeMethod(
+            this,
+            [this, pending] {
+                if (m_write == pending)
+                    SendJobBlocks(*pending);
+            },
+            Qt::QueuedConnection);
         return;
     }
     FinishWrite(job);
@@ -382,7 +425,7 @@ void TDataMap::DownloadAllTo(TConsumerInterface* consumer, quint8 flag) {
 }
 
 void TDataMap::AfterDecode() {
-    m_view->RefreshGUI(*this);
+    RefreshViews();
 }
 
 void TDataMap::OnReply(const TFrame& reply) {
@@ -479,7 +522,7 @@ bool TDataMap::Undo() {
     m_mapRefresh = false;
     DecodeMaps(m_undoRecord);
     DecodeParameters(m_undoRecord);
-    m_view->RefreshGUI(*this);
+    RefreshViews();
     m_view->RepaintMaps();
     if (m_sink && m_sink->ECUisConnected())
         DownloadAll(tr("Restoring ECU"), true);

@@ -19,11 +19,16 @@
 
 #include "link/frame.h"
 #include "link/pollhooks.h"
+#include "link/settings.h"
 
+#include <QDate>
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <vector>
+#include <optional>
 
 namespace ambrel {
 
@@ -36,12 +41,40 @@ struct TFileResult {
     bool Ok() const { return Error.isEmpty(); }
 };
 
+// The value a user typed and the bounds of its control.
+struct TEditRange {
+    double Value = 0;
+    double Lower = 0;
+    double Upper = 0;
+};
+
+// One user edit, as TDataMap::ApplyEdit takes it from the hand to the ECU.
+struct TEdit {
+    // The change itself, made after the undo point is taken. Empty when the window's
+    // controls hold the new value: the block write takes every control into the model
+    // first (TConfigView::ReadFromGUI).
+    std::function<void(TDataMap&)> Change;
+    // The blocks the edit touches (a banked block with CurrentBank); empty: the blocks
+    // edited on the visible page.
+    QList<int> Blocks;
+    // The edited value and its control's bounds, checked while range checking is on.
+    std::optional<TEditRange> Range;
+    // False while the set-up wizard runs: its cancel goes back to the undo point it took
+    // when it started, which a point per edit would overwrite.
+    bool UndoPoint = true;
+};
+
+enum class TEditOutcome { Applied, OutOfRange };
+
 class TDataMap : public QObject,
                  public TConfiguration,
                  public TConsumerInterface,
                  public TMapRefreshControl {
     Q_OBJECT
 public:
+    // `settings` holds CheckRange. Without one the model keeps its settings in memory
+    // (files looked at offline, tests).
+    explicit TDataMap(TSettingsStore& settings, QObject* parent = nullptr);
     explicit TDataMap(QObject* parent = nullptr);
     ~TDataMap() override;
 
@@ -63,7 +96,7 @@ public:
     // Stores the state, refreshes the default file name and rewrites the window title.
     void SetSaved(bool saved);
     bool EnableCheckRanges() const { return m_checkRanges; }
-    // The "Range Check" command: also stored as the registry value CheckRange.
+    // The "Range Check" command: also stored as the settings value CheckRange.
     void SetEnableCheckRanges(bool on, bool store = true);
     bool EnableMapRefresh() const override { return m_mapRefresh; }
     void SetEnableMapRefresh(bool on) override { m_mapRefresh = on; }
@@ -80,6 +113,20 @@ public:
     // The title rule: the application title alone while the date is "000000", otherwise
     // with " - ", the file name and " *" while unsaved.
     QString WindowTitle() const;
+    // Where "today" comes from for the configuration date (tests fix it).
+    void SetClock(std::function<QDate()> today) { m_today = std::move(today); }
+    QDate Today() const { return m_today(); }
+
+    // --- The edit pipeline ---
+    // Takes one user edit end to end: range check (a refusal shows "Parameter out of
+    // range." and puts the model's values back into the views), undo point, configuration
+    // date set to today (an ECU never configured keeps "000000"), the change, the write of
+    // the blocks it touches, the unsaved mark and the refresh of every view. Every page,
+    // grid, menu action and assistant edits through here.
+    TEditOutcome ApplyEdit(const TEdit& edit);
+    // The model changed as a whole: the window copies it into its controls and the
+    // observers of ConfigurationRefreshed (the live measures' sensor settings) follow.
+    void RefreshViews();
 
     // --- Image ---
     void EncodeImage() { TConfiguration::EncodeImage(m_raw.Record); }
@@ -105,6 +152,8 @@ public:
     // transfer belongs to its port and never goes on on another device). Blocks that still
     // failed are named in the error and WholeWriteFinished, and EcuOutOfDate stays set
     // until a whole write succeeds, so that Download can finish the job.
+    // The blocks that DownloadPage writes for the visible page.
+    QList<int> PageWriteBlocks() const;
     void DownloadAll(const QString& progressText, bool show);
     bool WholeWriteRunning() const { return m_write != nullptr; }
     bool EcuOutOfDate() const { return m_ecuOutOfDate; }
@@ -145,16 +194,24 @@ signals:
     // held wrongly by the ECU; `reason` is the port's failure when it was lost.
     void WholeWriteFinished(bool ok, const QList<ambrel::TBlockBank>& blocksLeft, const QString& reason);
     void StrategyFlagChanged(int strategyFlag);
+    // After RefreshViews: the parameters may all have changed (a block read, a file, an
+    // edit, an undo).
+    void ConfigurationRefreshed();
 
 private:
     struct TWriteJob;
     friend struct TWriteJob;
+    void Initialise();
     void Send(const QByteArray& payload, TConsumerInterface* consumer, quint8 flag);
     void SendJobBlocks(TWriteJob& job);
     void BlockWritten(TWriteJob& job, int index, bool ok);
+    void JobStep(TWriteJob& job);
     void FinishWrite(TWriteJob& job);
     void AfterDecode();
 
+    std::unique_ptr<TMemorySettingsStore> m_ownSettings;
+    TSettingsStore& m_settings;
+    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
     TConfigView m_noView;
     TConfigView* m_view = &m_noView;
     QPointer<TLinkManager> m_link;

@@ -2,7 +2,6 @@
 
 #include "bytequeue.h"
 #include "commands.h"
-#include "registry.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -17,8 +16,8 @@ const QString kAutoscanValue = QStringLiteral("COM_Autoscan");
 const QString kStartApplication = QStringLiteral("Start Application");
 } // namespace
 
-TLinkManager::TLinkManager(TSerialPort& port, TPortDirectory& directory, QObject* parent)
-    : QObject(parent), m_port(port), m_directory(directory), m_log(this) {
+TLinkManager::TLinkManager(TSerialPort& port, TPortDirectory& directory, TSettingsStore& settings, QObject* parent)
+    : QObject(parent), m_port(port), m_directory(directory), m_settings(settings), m_log(this) {
     m_masterTimer.setTimerType(Qt::PreciseTimer);
     m_masterTimer.setInterval(10);
     connect(&m_masterTimer, &QTimer::timeout, this, &TLinkManager::Tick);
@@ -76,14 +75,14 @@ void TLinkManager::Start(const QString& portOverride, bool runTimer) {
         m_portName.clear();
         emit StatusText(0, tr("No COM port found"));
     } else {
-        QString stored = RegReadString(kSettingsKey, kComPortNameValue);
-        const int number = RegReadInteger(kSettingsKey, kComPortValue);
+        QString stored = m_settings.ReadString(kSettingsKey, kComPortNameValue);
+        const int number = m_settings.ReadInteger(kSettingsKey, kComPortValue);
         if (stored.isEmpty() && number > 0)
             stored = QStringLiteral("COM%1").arg(number);
         m_portName = stored.isEmpty() ? m_portList.first() : stored;
         emit StatusText(0, tr("Trying on ") + PortLabel());
     }
-    m_scanCom = RegReadBool(kSettingsKey, kAutoscanValue);
+    m_scanCom = m_settings.ReadBool(kSettingsKey, kAutoscanValue);
     emit AutoScanLoaded(m_scanCom);
     if (HasPort() && !OpenPort())
         PortFailure(m_port.ErrorString(), false);
@@ -572,9 +571,9 @@ void TLinkManager::SetECUisConnected(bool connected) {
 }
 
 void TLinkManager::SavePort() {
-    RegWriteInteger(kSettingsKey, kComPortValue, PortNumber());
+    m_settings.WriteInteger(kSettingsKey, kComPortValue, PortNumber());
 #ifndef Q_OS_WIN
-    RegWriteString(kSettingsKey, kComPortNameValue, m_portName);
+    m_settings.WriteString(kSettingsKey, kComPortNameValue, m_portName);
 #endif
 }
 
@@ -587,6 +586,7 @@ void TLinkManager::FlushLink() {
     m_mapRefresh->SetEnableMapRefresh(false);
 
     m_replyTimer = -1;
+    emit LinkFlushing();
     m_queue.SetEnabled(false);
     m_queue.Clear();
     m_capture.Reset();

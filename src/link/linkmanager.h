@@ -16,6 +16,7 @@
 #include "frame.h"
 #include "pollhooks.h"
 #include "serialport.h"
+#include "settings.h"
 #include "trafficlog.h"
 #include "txqueue.h"
 
@@ -43,7 +44,9 @@ public:
     static constexpr int kNormalBaud = 9600;
     static constexpr int kMonitorBaud = 38400;
 
-    TLinkManager(TSerialPort& port, TPortDirectory& directory, QObject* parent = nullptr);
+    // `settings` holds the stored port (COM_Port, COM_PortName) and COM_Autoscan: the
+    // window's own store, or one that does not persist for the command-line tool.
+    TLinkManager(TSerialPort& port, TPortDirectory& directory, TSettingsStore& settings, QObject* parent = nullptr);
     ~TLinkManager() override;
 
     // Start-up: port list, port choice (the stored one, or `portOverride` when given),
@@ -150,6 +153,9 @@ signals:
     // The port failed or could not be opened, with the system's reason. Emitted before the
     // waiting requests are failed, so that a transfer can tell why it ended.
     void PortLost(const QString& portLabel, const QString& reason);
+    // FlushLink is about to drop every waiting request (the user's "Clear queue", the
+    // watchdog, a port change): what is under way is called off, not to be retried.
+    void LinkFlushing();
     void PortMenuChanged();
     void AutoScanLoaded(bool on);
     void ErrorBox(const QString& text);
@@ -184,6 +190,7 @@ private:
 
     TSerialPort& m_port;
     TPortDirectory& m_directory;
+    TSettingsStore& m_settings;
     TTXQueue m_queue;
     TTrafficLog m_log;
     QTimer m_masterTimer;

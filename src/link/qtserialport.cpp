@@ -1,8 +1,6 @@
 #include "qtserialport.h"
 
-#include <QSerialPortInfo>
-#include <QSettings>
-#include <algorithm>
+#include "portdiscovery.h"
 
 namespace ambrel {
 
@@ -123,32 +121,11 @@ void TQtSerialPort::HandleError(QSerialPort::SerialPortError error) {
 }
 
 QStringList TSystemPortDirectory::PortList() const {
-    QStringList ports;
-#ifdef Q_OS_WIN
-    QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"), QSettings::NativeFormat);
-    for (const QString& key : map.allKeys())
-        ports << map.value(key).toString();
-#else
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ports << info.systemLocation();
-#endif
-    std::sort(ports.begin(), ports.end());
-    return ports;
+    return ChoosePorts(SystemPortRecords(), kSystemPortNaming).Ports;
 }
 
 QString TSystemPortDirectory::UsbCablePort() const {
-#ifdef Q_OS_WIN
-    QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"), QSettings::NativeFormat);
-    return map.value(QStringLiteral("\\Device\\VCP0")).toString();
-#else
-    // The interface cable is a USB serial adapter: take the first port with a USB vendor id.
-    QStringList usb;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        if (info.hasVendorIdentifier())
-            usb << info.systemLocation();
-    std::sort(usb.begin(), usb.end());
-    return usb.value(0);
-#endif
+    return ChoosePorts(SystemPortRecords(), kSystemPortNaming).UsbCable;
 }
 
 } // namespace ambrel

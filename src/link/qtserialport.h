@@ -28,6 +28,7 @@ private:
     QString m_error;
 };
 
+// The ports of this system through QSerialPortInfo, on Windows too (portdiscovery.h).
 class TSystemPortDirectory final : public TPortDirectory {
 public:
     QStringList PortList() const override;

@@ -37,12 +37,12 @@ signals:
     void Failed(const QString& errorText, bool ioError);
 };
 
-// Where the serial ports of the system are listed. On Windows the registry's device map,
-// elsewhere the devices the serial port library finds.
+// Where the serial ports of the system are listed: the devices the serial port library
+// finds (TSystemPortDirectory), or a test's list.
 class TPortDirectory {
 public:
     virtual ~TPortDirectory() = default;
-    // The ports of the system, sorted as text.
+    // The ports of the system in natural order (COM2 before COM10).
     virtual QStringList PortList() const = 0;
     // The port that the USB interface cable got, or empty when it is not plugged in.
     virtual QString UsbCablePort() const = 0;

@@ -129,6 +129,9 @@ public:
 
     // A block image as the ECU holds it: block number, the bank for banked blocks, data.
     QByteArray BlockImage(int block, int bank = 1) const;
+    // Stores a block image as a write of the workbench would (an ECU configured for a
+    // test); false when the ECU would refuse it.
+    bool SetBlockImage(const QByteArray& image) { return OnWriteBlock(image).has_value(); }
     bool InTestMode() const { return m_testMode; }
     // The change-over switch's LED pattern last set in test mode (0 = off).
     quint8 SwitchLedPattern() const { return m_switchLeds; }

@@ -4,6 +4,7 @@
 
 #include <QEventLoop>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -17,8 +18,10 @@ struct TRun {
 };
 
 // With an empty device the tool runs offline.
-inline TRun RunCli(const QString& device, const QStringList& args, int timeoutMs = 60000) {
+inline TRun RunCli(const QString& device, const QStringList& args, int timeoutMs = 60000,
+                   const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);

@@ -3,6 +3,7 @@
 // the engine model's own values in every poll mode; a recording made by the tool is read
 // back by the tool.
 
+#include "config/datamap.h"
 #include "sim/simserver.h"
 #include "support/qtprinters.h"
 
@@ -94,6 +95,19 @@ TEST_F(MeasureEndToEnd, StatusInEachModeShowsWhatTheEngineModelPutOnTheWire) {
         EXPECT_NEAR(At(extended, "PetrolTime", c), v.PetrolTimeMs[static_cast<std::size_t>(c)], 0.0005) << c;
     EXPECT_NEAR(At(extended, "GasInjectorTime", 0), v.GasTimeMs[0], 0.0005); // from the standard reply
     EXPECT_EQ(extended.keys(), standard.keys());
+}
+
+TEST_F(MeasureEndToEnd, StatusScalesTheSensorsAsTheEcuIsConfigured) {
+    // An ECU with a 0.8 - 1.6 Volt lambda probe and a reversed (5 - 0 Volt) throttle sensor.
+    TDataMap configured;
+    configured.LambdaType = 4;
+    configured.TPSType = 2;
+    configured.EncodeImage();
+    ASSERT_TRUE(server.Ecu().SetBlockImage(configured.RawData().BuildBlock(1, 1)));
+    const TEngineValues v = server.Ecu().Engine().Values();
+    const QJsonObject standard = Status("standard");
+    EXPECT_NEAR(standard.value("Lambda1").toDouble(), 0.8 + 0.8 * v.Lambda1V, 0.5 / 255);
+    EXPECT_NEAR(standard.value("TPSVoltage").toDouble(), 5 - v.TpsVolts, 5.0 / 255);
 }
 
 TEST_F(MeasureEndToEnd, StatusPrintsUnitsAndRejectsBadArguments) {

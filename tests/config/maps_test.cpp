@@ -232,19 +232,13 @@ TEST(Parameters, RangeCheckAndRpmRounding) {
 }
 
 TEST(Parameters, RangeCheckSettingIsStoredAndRead) {
-    {
-        QSettings(QStringLiteral("Norvane"), QStringLiteral("Ambrel Q7")).remove(QStringLiteral("CheckRange"));
-        TDataMap absent;
-        EXPECT_FALSE(absent.EnableCheckRanges());
-        absent.SetEnableCheckRanges(true);
-        TDataMap stored;
-        EXPECT_TRUE(stored.EnableCheckRanges());
-    }
-    {
-        TDataMap map;
-        map.SetEnableCheckRanges(false);
-    }
-    TDataMap again;
-    EXPECT_FALSE(again.EnableCheckRanges());
-    again.SetEnableCheckRanges(true);
+    TMemorySettingsStore settings;
+    TDataMap absent(settings);
+    EXPECT_FALSE(absent.EnableCheckRanges()); // an installation that wrote nothing
+    absent.SetEnableCheckRanges(true);
+    EXPECT_TRUE(TDataMap(settings).EnableCheckRanges());
+    TDataMap(settings).SetEnableCheckRanges(false);
+    EXPECT_FALSE(TDataMap(settings).EnableCheckRanges());
+    TDataMap(settings).SetEnableCheckRanges(true, false); // the window's refresh: not stored
+    EXPECT_FALSE(TDataMap(settings).EnableCheckRanges());
 }

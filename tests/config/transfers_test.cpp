@@ -7,6 +7,7 @@
 #include "link/commands.h"
 #include "link/framecodec.h"
 
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 using namespace ambrel;
@@ -186,6 +187,8 @@ TEST_F(Transfers, FailedBlocksOfAWholeWriteGoAgainAndWhatIsLeftIsNamed) {
         const auto& r = sink.Requests[i];
         i % 2 ? r.Consumer->OnFailure() : r.Consumer->OnReply(Reply(cmdWriteBlock, {}, r.Flag));
     }
+    EXPECT_EQ(sink.Requests.size(), 16); // the second pass leaves from the event loop
+    QCoreApplication::sendPostedEvents(&map, QEvent::MetaCall);
     ASSERT_EQ(sink.Requests.size(), 24);
     EXPECT_EQ(sink.Order().mid(16).join(' '), "w12 w10 w8/1 w7 w5 w4/2 w3/2 w1");
     EXPECT_EQ(sink.Requests.last().Flag, 1);
@@ -209,6 +212,7 @@ TEST_F(Transfers, FailedBlocksOfAWholeWriteGoAgainAndWhatIsLeftIsNamed) {
         const auto& r = sink.Requests[i];
         fails(r.Payload) ? r.Consumer->OnTimeout() : r.Consumer->OnReply(Reply(cmdWriteBlock, {}, r.Flag));
     }
+    QCoreApplication::sendPostedEvents(&map, QEvent::MetaCall);
     ASSERT_EQ(sink.Requests.size(), 18);
     sink.Requests[16].Consumer->OnFailure();
     sink.Requests[17].Consumer->OnTimeout();

@@ -1,6 +1,6 @@
 #include "link/commands.h"
 #include "link/linkmanager.h"
-#include "link/registry.h"
+#include "link/settings.h"
 #include "support/fakeport.h"
 
 #include "support/qtprinters.h"
@@ -29,9 +29,6 @@ struct TRecorder final : TConsumerInterface {
 class LinkManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegWriteInteger(kSettingsKey, "COM_Port", 0);
-        RegWriteString(kSettingsKey, "COM_PortName", "");
-        RegWriteBool(kSettingsKey, "COM_Autoscan", false);
         dir.Ports = {"COM1", "COM3"};
         QObject::connect(&link, &TLinkManager::StatusText, [this](int panel, const QString& text) {
             (panel == 0 ? panel0 : panel1) << text;
@@ -78,7 +75,8 @@ protected:
 
     TFakeSerialPort port;
     TFakePortDirectory dir;
-    TLinkManager link{port, dir};
+    TMemorySettingsStore settings;
+    TLinkManager link{port, dir, settings};
     QStringList panel0, panel1, com, timed, errors;
 };
 
@@ -133,7 +131,7 @@ TEST_F(LinkManagerTest, FirstGoodAnswerConnectsAndQueuesTheConnectingSequenceInO
     EXPECT_TRUE(link.ECUisConnected());
     EXPECT_EQ(early.events, QStringList{"failure"}); // connecting clears what waited
     EXPECT_EQ(link.Queue().Count(), 2 + 1 + 16 + 1 + 1);
-    EXPECT_EQ(RegReadInteger(kSettingsKey, "COM_Port"), 3);
+    EXPECT_EQ(settings.ReadInteger(kSettingsKey, "COM_Port"), 3);
 
     // Answer every request in turn and record what went out.
     QList<QByteArray> sent;
@@ -348,8 +346,8 @@ TEST_F(LinkManagerTest, WatchdogChecksEveryPeriodOnlyWhileDisconnected) {
 }
 
 TEST_F(LinkManagerTest, AutoScanFollowsTheCableOnlyWhileDisconnected) {
-    RegWriteBool(kSettingsKey, "COM_Autoscan", true);
-    RegWriteInteger(kSettingsKey, "COM_Port", 3);
+    settings.WriteBool(kSettingsKey, "COM_Autoscan", true);
+    settings.WriteInteger(kSettingsKey, "COM_Port", 3);
     link.Start({}, false); // the stored port, which the cable may take over; a named one never
     ASSERT_TRUE(link.ScanCOM());
     dir.Cable = "COM5";
@@ -515,7 +513,7 @@ TEST_F(LinkManagerTest, ANamedPortThatFailsEndsItsRequestsAndStaysTheOnlyPort) {
     TFakePortDirectory d;
     d.Ports = {"COM1", "COM3"};
     p.Refuse.insert("COM7");
-    TLinkManager l(p, d);
+    TLinkManager l(p, d, settings);
     QStringList texts;
     QObject::connect(&l, &TLinkManager::StatusText, [&](int, const QString& t) { texts << t; });
     l.Start("COM7", false);
@@ -530,7 +528,7 @@ TEST_F(LinkManagerTest, ANamedPortThatFailsEndsItsRequestsAndStaysTheOnlyPort) {
 }
 
 TEST_F(LinkManagerTest, PortFailuresMoveToTheFirstListedPort) {
-    RegWriteInteger(kSettingsKey, "COM_Port", 3);
+    settings.WriteInteger(kSettingsKey, "COM_Port", 3);
     Start({});
     ASSERT_EQ(link.PortName(), "COM3");
     // What waited on the failed port is not carried over to the next one.
@@ -576,9 +574,10 @@ TEST_F(LinkManagerTest, StartUpPortChoice) {
         TFakeSerialPort p;
         TFakePortDirectory d;
         d.Ports = c.ports;
-        RegWriteInteger(kSettingsKey, "COM_Port", c.stored);
-        RegWriteString(kSettingsKey, "COM_PortName", c.storedName);
-        TLinkManager l(p, d);
+        TMemorySettingsStore stored;
+        stored.WriteInteger(kSettingsKey, "COM_Port", c.stored);
+        stored.WriteString(kSettingsKey, "COM_PortName", c.storedName);
+        TLinkManager l(p, d, stored);
         QStringList texts;
         QObject::connect(&l, &TLinkManager::StatusText, [&](int, const QString& t) { texts << t; });
         l.Start({}, false);

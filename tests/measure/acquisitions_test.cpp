@@ -7,7 +7,7 @@
 
 #include "link/commands.h"
 #include "link/linkmanager.h"
-#include "link/registry.h"
+#include "link/settings.h"
 #include "support/fakeport.h"
 #include "support/qtprinters.h"
 
@@ -23,7 +23,6 @@ namespace {
 class AcquisitionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegWriteBool(kSettingsKey, "COM_Autoscan", false);
         dir.Ports = {"COM3"};
         link.SetAcquisitionModes(&acq);
         link.Start("COM3", false);
@@ -54,7 +53,8 @@ protected:
 
     TFakeSerialPort port;
     TFakePortDirectory dir;
-    TLinkManager link{port, dir};
+    TMemorySettingsStore settings;
+    TLinkManager link{port, dir, settings};
     TAcquisitions acq{link};
 };
 

@@ -51,7 +51,8 @@ protected:
     QTemporaryDir dir;
     TFakeSerialPort port;
     TFakePortDirectory ports;
-    TLinkManager link{port, ports};
+    TMemorySettingsStore settings;
+    TLinkManager link{port, ports, settings};
     TAcquisitions acq{link};
     TFakeTraceView view;
     qint64 nowMs = 1000;

@@ -1,7 +1,7 @@
 // The soft timers, the fading feedback windows and the language switch.
 
 #include "app/workbench.h"
-#include "link/registry.h"
+#include "link/settings.h"
 #include "support/fakeport.h"
 #include "support/qtprinters.h"
 #include "support/scripteddialogs.h"
@@ -105,7 +105,7 @@ TEST_F(Feedback, AboutShowsTheVersionLineAndDoesNotFade) {
 }
 
 TEST_F(Feedback, LanguageSwitchRetranslatesAndIsRemembered) {
-    ui::TLanguageSwitcher switcher({QStringLiteral(AMBREL_QM_DIR)});
+    ui::TLanguageSwitcher switcher({QStringLiteral(AMBREL_QM_DIR)}, settings);
     workbench->Commands().SetLanguageSwitcher(&switcher);
     ui::TFormMain& main = workbench->Main();
     EXPECT_FALSE(switcher.SwitchTo("English")); // no English module: nothing changes
@@ -118,11 +118,10 @@ TEST_F(Feedback, LanguageSwitchRetranslatesAndIsRemembered) {
     EXPECT_EQ(main.Action(ui::TActionId::ECUSwitchMode1)->text(), "Passa a Compensato");
     EXPECT_EQ(workbench->Window(ui::TWindowId::Communications)->windowTitle(), "Registro");
     EXPECT_TRUE(main.Action(ui::TActionId::LanguageMenu4)->isChecked());
-    EXPECT_EQ(RegReadString(kSettingsKey, "Language"), "Italian");
+    EXPECT_EQ(settings.ReadString(kSettingsKey, "Language"), "Italian");
 
     // The next start restores it.
-    ui::TLanguageSwitcher again({QStringLiteral(AMBREL_QM_DIR)});
+    ui::TLanguageSwitcher again({QStringLiteral(AMBREL_QM_DIR)}, settings);
     again.RestoreFromSettings();
     EXPECT_EQ(again.Active(), "Italiano");
-    RegWriteString(kSettingsKey, "Language", "");
 }

@@ -4,6 +4,7 @@
 
 #include "app/workbench.h"
 #include "link/commands.h"
+#include "link/settings.h"
 #include "support/fakeport.h"
 #include "support/scripteddialogs.h"
 
@@ -40,6 +41,7 @@ protected:
         options.SerialPort = &port;
         options.Directory = &directory;
         options.Dialogs = &dialogs;
+        options.Settings = &settings;
         options.RunMasterTimer = false;
         workbench = std::make_unique<app::TWorkbench>(options);
         ASSERT_TRUE(workbench->Start());
@@ -60,6 +62,7 @@ protected:
     TFakeSerialPort port;
     TFakePortDirectory directory;
     TScriptedDialogs dialogs;
+    TMemorySettingsStore settings;
     std::unique_ptr<app::TWorkbench> workbench;
 };
 

@@ -290,7 +290,7 @@ void TFormMain::SetStatusText(int panel, const QString& text) {
 // ---------------------------------------------------------------- files, undo and close
 
 bool TFormMain::FileOpen1Execute() {
-    const QString path = m_dialogs.OpenFileName(this, Tr("Open configuration file"), ConfigFolder(), Tr(kConfigFilter));
+    const QString path = m_dialogs.OpenFileName(this, Tr("Open configuration file"), ConfigFolder(m_workflow.Settings()), Tr(kConfigFilter));
     if (path.isEmpty())
         return false;
     const TFileResult result = m_config.LoadFromFile(path);
@@ -312,7 +312,7 @@ bool TFormMain::FileOpen1Execute() {
 bool TFormMain::FileSave1Execute() {
     m_config.View().ReadFromGUI(m_config);
     m_config.BuildFileName();
-    const QString configFolder = ConfigFolder();
+    const QString configFolder = ConfigFolder(m_workflow.Settings());
     const QString folder = configFolder.isEmpty()
                                ? QString()
                                : QDir(configFolder).filePath(m_config.Fuel == fuelCNG ? QStringLiteral("CNG")
@@ -389,7 +389,6 @@ TConfigPage TFormMain::VisiblePage() const {
 }
 
 void TFormMain::RefreshGUI(const TDataMap& config) {
-    m_workflow.KeepMeasureSettings();
     Action(TActionId::EditEnableRangeCheck1)->setChecked(config.EnableCheckRanges());
     Action(TActionId::ECUBuzzer1)->setChecked(config.Buzzer);
 }
@@ -424,6 +423,10 @@ void TFormMain::HideProgress() {
 void TFormMain::ShowMessage(const QString& text, int milliseconds) {
     if (m_dialog)
         m_dialog->ShowMessage(text, milliseconds);
+}
+
+void TFormMain::ShowWarning(const QString& text) {
+    m_dialogs.Warning(this, text, QMessageBox::Ok);
 }
 
 void TFormMain::ShowError(const QString& text) {

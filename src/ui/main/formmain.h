@@ -90,6 +90,7 @@ public:
     void SetProgress(int percent) override;
     void HideProgress() override;
     void ShowMessage(const QString& text, int milliseconds) override;
+    void ShowWarning(const QString& text) override;
     void ShowError(const QString& text) override;
     void SetTitle(const QString& title) override;
     void SetUndoEnabled(bool enabled) override;

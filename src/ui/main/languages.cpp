@@ -1,7 +1,5 @@
 #include "languages.h"
 
-#include "link/registry.h"
-
 #include <QCoreApplication>
 #include <QDir>
 
@@ -16,8 +14,8 @@ const QList<TLanguage>& LanguageTable() {
     return table;
 }
 
-TLanguageSwitcher::TLanguageSwitcher(QStringList folders, QObject* parent)
-    : QObject(parent), m_folders(std::move(folders)) {}
+TLanguageSwitcher::TLanguageSwitcher(QStringList folders, TSettingsStore& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_folders(std::move(folders)) {}
 
 TLanguageSwitcher::~TLanguageSwitcher() {
     if (m_translator)
@@ -58,7 +56,7 @@ bool TLanguageSwitcher::SwitchTo(const QString& nativeName) {
         m_translator = std::move(translator);
         QCoreApplication::installTranslator(m_translator.get()); // every widget gets LanguageChange
         m_active = nativeName;
-        RegWriteString(kSettingsKey, QStringLiteral("Language"), QString::fromLatin1(language.EnglishName));
+        m_settings.WriteString(kSettingsKey, QStringLiteral("Language"), QString::fromLatin1(language.EnglishName));
         emit LanguageChanged(nativeName);
         return true;
     }
@@ -66,7 +64,7 @@ bool TLanguageSwitcher::SwitchTo(const QString& nativeName) {
 }
 
 void TLanguageSwitcher::RestoreFromSettings() {
-    const QString english = RegReadString(kSettingsKey, QStringLiteral("Language"));
+    const QString english = m_settings.ReadString(kSettingsKey, QStringLiteral("Language"));
     for (const TLanguage& language : LanguageTable())
         if (english == QLatin1String(language.EnglishName)) {
             SwitchTo(QString::fromUtf8(language.NativeName));

@@ -6,6 +6,8 @@
 // its translator (every window then re-translates itself on the LanguageChange event) and
 // remembers the English name in the "Language" setting; a missing file changes nothing.
 
+#include "link/settings.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -26,8 +28,9 @@ const QList<TLanguage>& LanguageTable();
 class TLanguageSwitcher final : public QObject {
     Q_OBJECT
 public:
-    // `folders`: where translation files are looked for, in order.
-    explicit TLanguageSwitcher(QStringList folders, QObject* parent = nullptr);
+    // `folders`: where translation files are looked for, in order; `settings` remembers
+    // the language as "Language".
+    TLanguageSwitcher(QStringList folders, TSettingsStore& settings, QObject* parent = nullptr);
     ~TLanguageSwitcher() override;
 
     // Switches to the row whose native name is `nativeName`; false (and nothing changed)
@@ -43,6 +46,7 @@ signals:
     void LanguageChanged(const QString& nativeName);
 
 private:
+    TSettingsStore& m_settings;
     std::unique_ptr<QTranslator> Load(const TLanguage& language) const;
     QStringList m_folders;
     std::unique_ptr<QTranslator> m_translator;

@@ -124,7 +124,7 @@ void TMainCommands::EditResetAllExecute() {
     m_config.SaveUndoPoint();
     m_config.ResetToDefaults(fuelLPG, false);
     m_config.SetSaved(true);
-    m_config.View().RefreshGUI(m_config);
+    m_config.RefreshViews();
     if (m_link.ECUisConnected())
         m_config.DownloadAll(Tr("Clearing ECU"), true);
 }
@@ -135,11 +135,11 @@ void TMainCommands::EditWriteDateExecute() {
 }
 
 void TMainCommands::ECUBuzzer1Execute() {
-    // An edit like any other: undo point, then block 2 to the ECU.
-    m_config.SaveUndoPoint();
-    m_config.Buzzer = Action(TActionId::ECUBuzzer1)->isChecked();
-    m_config.SetSaved(false);
-    m_config.DownloadBlock(2);
+    // An edit like any other; the buzzer lives in block 2, whichever page is in front.
+    TEdit edit;
+    edit.Change = [on = Action(TActionId::ECUBuzzer1)->isChecked()](TDataMap& m) { m.Buzzer = on; };
+    edit.Blocks = {2};
+    m_config.ApplyEdit(edit);
 }
 
 void TMainCommands::ECUSwitchMode1Execute() {

@@ -4,6 +4,7 @@
 #include "link/commands.h"
 #include "link/linkmanager.h"
 #include "measure/acquisitions.h"
+#include "session/session.h"
 
 #include <QCoreApplication>
 
@@ -16,11 +17,24 @@ QString Tr(const char* text) {
 }
 } // namespace
 
-TMainWorkflow::TMainWorkflow(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, QObject* parent)
-    : QObject(parent), m_link(link), m_config(config), m_acquisitions(acquisitions) {}
+TMainWorkflow::TMainWorkflow(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TSession& session,
+                             QObject* parent)
+    : QObject(parent), m_link(link), m_config(config), m_acquisitions(acquisitions), m_session(session) {
+    // A freshly connected ECU runs its solenoid in normal operation: the check mark goes.
+    connect(&m_session, &TSession::SolenoidReset, this, [this] {
+        m_solenoidState = solEnabled;
+        emit SolenoidChecked(false);
+    });
+    connect(&m_session, &TSession::StrategyConfirmed, this, &TMainWorkflow::StrategyApplied);
+    connect(&m_session, &TSession::WizardRequested, this, &TMainWorkflow::WizardRequested);
+}
 
 bool TMainWorkflow::Connected() const {
     return m_link.ECUisConnected();
+}
+
+TSettingsStore& TMainWorkflow::Settings() {
+    return m_session.Settings();
 }
 
 int TMainWorkflow::StrategyFlag() const {
@@ -28,77 +42,18 @@ int TMainWorkflow::StrategyFlag() const {
 }
 
 int TMainWorkflow::FirmwareFeatureLevel() const {
-    if (m_link.FirmwareMajor() != 1)
-        return 2202;
-    const int release = m_link.FirmwareRelease();
-    if (release <= 5)
-        return 2101;
-    if (release <= 10)
-        return 2106;
-    if (release <= 14)
-        return 2201;
-    return 2202;
-}
-
-void TMainWorkflow::OnEcuConnected() {
-    // The enable request goes out first; a freshly connected ECU runs with its solenoid
-    // in normal operation, so the check mark goes at once.
-    m_link.SendCommand(Payload::SolenoidDisable(false), this, 1);
-    m_solenoidState = solEnabled;
-    emit SolenoidChecked(false);
-    m_config.OnEcuConnected();
-    RequestConfigurationBlock();
+    return m_session.FirmwareFeatureLevel();
 }
 
 void TMainWorkflow::SendStrategy(int strategyFlag, quint8 flag) {
-    m_link.SendCommand(Payload::Strategy(strategyFlag == 0 ? Payload::TStrategyRequest::SelectSlave
-                                                           : Payload::TStrategyRequest::SelectCompensated),
-                       this, flag);
-}
-
-void TMainWorkflow::RequestConfigurationBlock() {
-    m_link.SendCommand(Payload::ReadBlock(1), this, 0);
+    m_session.SendStrategy(strategyFlag, flag);
 }
 
 void TMainWorkflow::SwitchStrategy() {
-    const int other = 1 - StrategyFlag();
-    SendStrategy(other, 1);
-    if (m_link.ECUisConnected())
-        return; // the ECU's answer completes the switch
-    m_config.SetStrategyFlag(other);
-    ApplyStrategyDefaults(other);
-    emit StrategyApplied();
-}
-
-void TMainWorkflow::ApplyStrategyDefaults(int strategyFlag) {
-    m_config.SetLambdaDefaults(strategyFlag);
-    m_config.SetAdaptivityDefaults(strategyFlag);
-    m_config.EncodeImage();
-    m_config.View().RefreshGUI(m_config);
-}
-
-void TMainWorkflow::OnReply(const TFrame& reply) {
-    if (reply.Code() == ReplyCodeFor(cmdStrategy)) {
-        const int answer = Answer::Strategy(reply.FrameDataPart());
-        if (answer == 1 || answer == 2)
-            m_config.SetStrategyFlag(answer - 1);
-        if (reply.Flag != 0) {
-            // A selection of the user's: the new strategy's lambda and adaptivity defaults go
-            // to the ECU, then the ECU is asked again what it runs.
-            ApplyStrategyDefaults(StrategyFlag());
-            for (int block : {5, 2, 9})
-                m_config.DownloadBlock(block);
-            m_link.SendCommand(Payload::Strategy(Payload::TStrategyRequest::Query), &m_link);
-            m_link.SendCommand(Payload::Plain(cmdReadIdent), &m_link);
-        }
-        emit StrategyApplied();
-    } else if (reply.Code() == ReplyCodeFor(cmdReadBlock)) {
-        m_config.RawData().ParseBlock(reply);
-        m_config.DecodeParameters(m_config.RawData().Record);
-        m_config.View().RefreshGUI(m_config);
-        if (m_config.ConfigDate == QLatin1String("000000"))
-            emit WizardRequested(); // an ECU that was never configured
-    }
+    const bool connected = m_link.ECUisConnected();
+    m_session.SwitchStrategy();
+    if (!connected)
+        emit StrategyApplied(); // no ECU to confirm it: switched at once
 }
 
 void TMainWorkflow::RequestSolenoid(bool disable) {
@@ -134,14 +89,6 @@ void TMainWorkflow::SetStatusUpdate(bool on) {
         m_link.StartPolling();
     else
         m_link.StopPolling();
-}
-
-void TMainWorkflow::KeepMeasureSettings() {
-    TMeasureSettings settings;
-    settings.TPSType = m_config.TPSType;
-    settings.LambdaType = m_config.LambdaType;
-    settings.Cylinders = m_config.Cylinders;
-    m_acquisitions.SetSettings(settings);
 }
 
 } // namespace ambrel::ui

@@ -1,11 +1,12 @@
 #pragma once
-// The main window's conversation with the ECU, kept apart from its widgets (this file
-// needs QtCore only): its part of the connecting sequence, the strategy selection and
-// its answer, configuration block 1, the gas solenoid requests and their confirmation by
-// the live status, the status-update switch, the firmware feature level, and keeping the
-// live measures' sensor settings equal to the configuration.
+// The main window's side of the conversation with the ECU, kept apart from its widgets
+// (this file needs QtCore only): the gas solenoid requests and their confirmation by the
+// live status, the status-update switch and the injection sequence request. The workflow
+// shared with the command line (connecting sequence, strategy, block 1, firmware level,
+// sensor settings) is the session's; this class hands the window's requests to it and
+// turns its signals into the window's.
 //
-// It is the consumer of the requests it sends. Upward it talks through signals that the
+// It is the consumer of the solenoid requests. Upward it talks through signals that the
 // composition root connects to the main window and to the menu commands.
 
 #include "link/frame.h"
@@ -16,6 +17,8 @@ namespace ambrel {
 class TAcquisitions;
 class TDataMap;
 class TLinkManager;
+class TSession;
+class TSettingsStore;
 } // namespace ambrel
 
 namespace ambrel::ui {
@@ -26,20 +29,18 @@ public:
     // Gas solenoid request state: what was asked last and whether the ECU confirmed it.
     enum TSolenoidState { solEnableRequested = 0, solDisableRequested = 1, solEnabled = 2, solDisabled = 3 };
 
-    TMainWorkflow(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, QObject* parent = nullptr);
+    TMainWorkflow(TLinkManager& link, TDataMap& config, TAcquisitions& acquisitions, TSession& session,
+                  QObject* parent = nullptr);
 
     bool Connected() const;
+    TSettingsStore& Settings();
     int StrategyFlag() const;
     // 2101, 2106, 2201 or 2202 after the identified firmware (2202 before any).
     int FirmwareFeatureLevel() const;
 
-    // The main window's part of the connecting sequence: the solenoid back to normal
-    // operation, the model's full read, then configuration block 1.
-    void OnEcuConnected();
     // Strategy: 0 Slave, 1 Compensated. `flag` 1 marks the user's selection, whose answer
     // writes the new strategy's defaults to the ECU.
     void SendStrategy(int strategyFlag, quint8 flag);
-    void RequestConfigurationBlock();
     // The user's switch to the other strategy: asked of the ECU while connected (its
     // answer completes it), made here at once otherwise.
     void SwitchStrategy();
@@ -55,11 +56,8 @@ public:
     void RequestSequence();
     // Status polling and the live map refresh on or off together.
     void SetStatusUpdate(bool on);
-    // The live measures scale by the sensors that the configuration names.
-    void KeepMeasureSettings();
-
-    // TConsumerInterface: the answers to the strategy selection and block 1.
-    void OnReply(const TFrame& reply) override;
+    // TConsumerInterface: the solenoid requests (their answers carry nothing).
+    void OnReply(const TFrame&) override {}
     void OnFailure() override {}
     void OnTimeout() override {}
 
@@ -74,11 +72,10 @@ signals:
     void Message(const QString& text, int milliseconds);
 
 private:
-    void ApplyStrategyDefaults(int strategyFlag);
-
     TLinkManager& m_link;
     TDataMap& m_config;
     TAcquisitions& m_acquisitions;
+    TSession& m_session;
     TSolenoidState m_solenoidState = solDisabled;
 };
 

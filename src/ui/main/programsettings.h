@@ -3,21 +3,21 @@
 // values read as an empty folder; the link keeps COM_Port and COM_Autoscan, the
 // configuration model CheckRange, the language switcher Language.
 
-#include "link/registry.h"
+#include "link/settings.h"
 
 namespace ambrel::ui {
 
 // Initial folder of the configuration file dialogs ("" = the current folder).
-inline QString ConfigFolder() {
-    return RegReadString(kSettingsKey, QStringLiteral("ConfigFolder"));
+inline QString ConfigFolder(const TSettingsStore& settings) {
+    return settings.ReadString(kSettingsKey, QStringLiteral("ConfigFolder"));
 }
 // Where the program's own files (trouble code lists, meters' pictures) are installed.
-inline QString InstallFolder() {
-    return RegReadString(kSettingsKey, QStringLiteral("InstallFolder"));
+inline QString InstallFolder(const TSettingsStore& settings) {
+    return settings.ReadString(kSettingsKey, QStringLiteral("InstallFolder"));
 }
 // Initial folder of the firmware flasher's file dialog.
-inline QString FirmwareFolder() {
-    return RegReadString(kSettingsKey, QStringLiteral("FirmwareFolder"));
+inline QString FirmwareFolder(const TSettingsStore& settings) {
+    return settings.ReadString(kSettingsKey, QStringLiteral("FirmwareFolder"));
 }
 
 } // namespace ambrel::ui
