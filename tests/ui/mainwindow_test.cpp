@@ -3,6 +3,8 @@
 
 #include "app/workbench.h"
 #include "link/commands.h"
+#include "sim/enginemodel.h"
+#include "sim/statusrecords.h"
 #include "support/fakeport.h"
 #include "support/qtprinters.h"
 #include "support/scripteddialogs.h"
@@ -316,4 +318,95 @@ TEST(WorkbenchShutdown, LeavesNoThreadTimerOrOpenPortBehind) {
     }
     // Everything was owned and is gone; the sanitizers report any leak or late access.
     QCoreApplication::processEvents();
+}
+
+// Open with files that are not complete configurations: nothing changes, not the model,
+// not the title, and nothing is written to the connected ECU; the user is told why.
+TEST_F(FakeWorkbench, OpeningAnIncompleteFileChangesNothingAndSaysWhy) {
+    ui::TFormMain& main = workbench->Main();
+    workbench->Link().CheckConnection();
+    AnswerNext();
+    ASSERT_TRUE(workbench->Link().ECUisConnected());
+    QTemporaryDir dir;
+    TDataMap& config = workbench->Config();
+    ASSERT_TRUE(config.SaveToFile(dir.filePath("good.cfg")).Ok());
+    QFile f(dir.filePath("good.cfg"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray good = f.readAll();
+    f.close();
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"header only", good.left(8), "record count"},
+        {"cut inside block 4, bank 2", good.left(600), "ends inside block 4, bank 2"},
+        {"zeros", QByteArray(1388, '\0'), "2.20"},
+        {"unknown tag", QByteArray(good).replace(4, 4, "XXXX"), "strategy tag"},
+    };
+    config.SwitchRPM = 2900;
+    const RMappatura before = config.RawData().Record;
+    const QString title = main.windowTitle();
+    for (const Case& k : cases) {
+        const QString path = dir.filePath("bad.cfg");
+        QFile bad(path);
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write(k.bytes);
+        bad.close();
+        dialogs.Asked.clear();
+        port.Written.clear();
+        dialogs.FileNames << path;
+        EXPECT_FALSE(main.FileOpen1Execute()) << k.what;
+        Tick(100);
+        EXPECT_TRUE(dialogs.Asked.join('\n').contains(QLatin1String(k.reason))) << k.what << ": "
+                                                                                << dialogs.Asked.join('|').toStdString();
+        EXPECT_FALSE(port.WrittenCodes().contains(cmdWriteBlock)) << k.what;
+        EXPECT_EQ(config.SwitchRPM, 2900) << k.what;
+        EXPECT_EQ(config.RawData().Record, before) << k.what;
+        EXPECT_EQ(main.windowTitle(), title) << k.what;
+    }
+}
+
+// The cable is pulled in the middle of a Download: nothing more is written anywhere, the
+// error names the blocks the ECU may now hold wrongly, and the configuration stays to be
+// written (the next connection does not read the half-written one over it).
+TEST_F(FakeWorkbench, DownloadCutByAPulledCableNamesTheBlocksLeft) {
+    workbench->Link().CheckConnection();
+    AnswerNext();
+    workbench->Link().FlushLink();
+    workbench->Action(ui::TActionId::ECUDownload1)->trigger();
+    for (int i = 0; i < 5; ++i)
+        AnswerNext();
+    port.Unplug();
+    port.Written.clear();
+    Tick(300);
+    EXPECT_FALSE(port.WrittenCodes().contains(cmdWriteBlock));
+    EXPECT_EQ(port.Name(), "COM3");
+    EXPECT_TRUE(workbench->Config().EcuOutOfDate());
+    const QString asked = dialogs.Asked.join('\n');
+    EXPECT_TRUE(asked.contains("Download failed: check connections.")) << asked.toStdString();
+    EXPECT_TRUE(asked.contains("block")) << asked.toStdString();
+    EXPECT_TRUE(asked.contains("COM3")) << asked.toStdString();
+}
+
+// The Drivability page asks for the injection sequence only while the engine runs.
+TEST_F(FakeWorkbench, DrivabilityUploadAsksForTheSequenceOnlyWithTheEngineOn) {
+    ui::TFormMain& main = workbench->Main();
+    workbench->Link().CheckConnection();
+    AnswerNext();
+    workbench->Link().FlushLink();
+    main.Pages()->setCurrentIndex(ui::pageDrivability);
+    const auto queuedSequence = [&] { return workbench->Link().Queue().Contains(cmdReadTable32); };
+    workbench->Config().UploadPage();
+    EXPECT_FALSE(queuedSequence()); // no live status yet: engine off
+    workbench->Link().FlushLink();
+    sim::TEngineValues running;
+    running.EngineState = sim::engineOn;
+    const QByteArray status = sim::StatusMinRecord(sim::RawMeasures(running));
+    workbench->Acquisitions().OnReply(
+        TFrame{BuildFrame(MakePayload(ReplyCodeFor(cmdReadStatusMin), status)), nullptr, 0, 0});
+    ASSERT_EQ(workbench->Acquisitions().Measures().EngineState, 2);
+    workbench->Config().UploadPage();
+    EXPECT_TRUE(queuedSequence());
 }

@@ -394,6 +394,9 @@ void TFormMain::RefreshGUI(const TDataMap& config) {
 }
 
 void TFormMain::RequestSequence() {
+    // The Drivability page's upload: the sequence exists only while the engine runs.
+    if (!m_workflow.EngineRunning())
+        return;
     m_workflow.RequestSequence();
 }
 

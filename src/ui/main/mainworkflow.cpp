@@ -78,6 +78,10 @@ void TMainWorkflow::OnMeasuresDerived() {
     }
 }
 
+bool TMainWorkflow::EngineRunning() const {
+    return m_acquisitions.Measures().EngineState == esEngineOn;
+}
+
 void TMainWorkflow::RequestSequence() {
     m_acquisitions.RequestSequence();
 }

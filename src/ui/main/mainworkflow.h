@@ -54,6 +54,8 @@ public:
 
     // The injection sequence table (the Drivability page and its menu command).
     void RequestSequence();
+    // The last live status said the engine runs (engine state 2).
+    bool EngineRunning() const;
     // Status polling and the live map refresh on or off together.
     void SetStatusUpdate(bool on);
     // TConsumerInterface: the solenoid requests (their answers carry nothing).
