@@ -484,6 +484,11 @@ void TLinkManager::FailHeadAndRest() {
         }
         m_queue.Pop();
     }
+    FailWaiting();
+}
+
+void TLinkManager::FailWaiting() {
+    // Each hears OnFailure while it is still the head of the queue.
     while (TFrame* next = m_queue.HeadFrame()) {
         try {
             m_queue.ConsumerOf(*next).OnFailure();
@@ -613,16 +618,8 @@ void TLinkManager::PortFailure(const QString& error, bool ioError) {
     if (!m_queue.IsEmpty()) {
         const bool enabled = m_queue.Enabled();
         m_queue.SetEnabled(false);
-        while (TFrame* next = m_queue.HeadFrame()) {
-            try {
-                m_queue.ConsumerOf(*next).OnFailure();
-            } catch (...) {
-            }
-            m_queue.Pop();
-        }
-        m_queue.Clear();
+        FailWaiting();
         m_queue.SetEnabled(enabled);
-        emit QueuedCountChanged(m_queue.Count());
     }
     SetECUisConnected(false);
 

@@ -185,6 +185,7 @@ private:
     void LeaveBootMonitor();
     void Deliver(TConsumerInterface& consumer, const TFrame& reply);
     void FailHeadAndRest();
+    void FailWaiting();
     QString NotConnectedText() const;
     bool HasPort() const { return !m_portName.isEmpty(); }
 

@@ -38,6 +38,20 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 class ConfigFile : public ::testing::Test {
 protected:
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    // A file size limit below the file's size stands in for a full disk (and works for
+    // every user, unlike folder permissions): the write breaks off part-way.
+    TFileResult SaveOnAFullDisk(const QString& path) {
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1000;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const TFileResult result = map.SaveToFile(path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        return result;
+    }
     QTemporaryDir dir;
     TDataMap map;
 };
@@ -200,17 +214,7 @@ TEST_F(ConfigFile, FailedSaveKeepsTheOldFileWhole) {
     const QByteArray old = ReadAll(Path("keep.cfg"));
     map.SetSaved(false);
     map.SwitchRPM = 3000;
-    // A file size limit below the file's size stands in for a full disk (and works for
-    // every user, unlike folder permissions): the write breaks off part-way.
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const TFileResult result = map.SaveToFile(Path("keep.cfg"));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    const TFileResult result = SaveOnAFullDisk(Path("keep.cfg"));
     EXPECT_FALSE(result.Ok());
     EXPECT_EQ(ReadAll(Path("keep.cfg")), old);
     EXPECT_FALSE(map.Saved());
@@ -236,16 +240,8 @@ TEST_F(ConfigFile, FailedSaveOverAReadOnlyFileKeepsItReadOnly) {
     const QByteArray old = ReadAll(Path("ro.cfg"));
     QFile::setPermissions(Path("ro.cfg"), QFile::ReadOwner | QFile::ReadUser);
     const auto before = QFile::permissions(Path("ro.cfg"));
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    setrlimit(RLIMIT_FSIZE, &small);
     map.SwitchRPM = 2500;
-    const TFileResult result = map.SaveToFile(Path("ro.cfg"));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    const TFileResult result = SaveOnAFullDisk(Path("ro.cfg"));
     EXPECT_FALSE(result.Ok());
     EXPECT_EQ(QFile::permissions(Path("ro.cfg")), before) << result.Error.toStdString();
     EXPECT_EQ(ReadAll(Path("ro.cfg")), old);
