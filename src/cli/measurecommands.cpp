@@ -235,7 +235,7 @@ int RunRecord(TCliSession* session, const QStringList& args) {
     TAcquisitions& acq = live.Acq();
     // Each display step of the Standard acquisition is one refresh of the meters window.
     int lines = 0;
-    QObject::connect(&session->Link(), &TLinkManager::AcquisitionStep, &acq, [&](bool meters) {
+    QObject::connect(&acq, &TAcquisitions::AcquisitionStep, &acq, [&](bool meters) {
         if (meters) {
             acq.SampleTraces();
             if (acq.Recording())

@@ -130,8 +130,16 @@ void TDataMap::Initialise() {
 }
 
 TDataMap::~TDataMap() {
-    if (m_link)
+    if (m_link) {
         m_link->SetMapRefreshControl(nullptr);
+        m_link->UnregisterPoll(&m_mapRefreshPoll);
+    }
+}
+
+void TDataMap::PollAdaptedMaps() {
+    // Every 2.01 s while the ECU may adapt the map in front, unless a block read waits.
+    if (m_mapRefresh && m_link && !m_link->Queue().Contains(cmdReadBlock))
+        RefreshAdaptedMaps();
 }
 
 void TDataMap::SetView(TConfigView* view) {
@@ -143,6 +151,7 @@ void TDataMap::SetLink(TLinkManager& link) {
     m_linkSink = std::make_unique<TLinkRequestSink>(link);
     m_sink = m_linkSink.get();
     link.SetMapRefreshControl(this);
+    link.RegisterPoll(&m_mapRefreshPoll);
     connect(&link, &TLinkManager::PortLost, this, [this](const QString& port, const QString& reason) {
         if (m_write)
             m_write->Lost = tr("The port %1 failed: %2").arg(port, reason);

@@ -204,6 +204,7 @@ private:
     void Initialise();
     void Send(const QByteArray& payload, TConsumerInterface* consumer, quint8 flag);
     void SendJobBlocks(TWriteJob& job);
+    void PollAdaptedMaps();
     void BlockWritten(TWriteJob& job, int index, bool ok);
     void JobStep(TWriteJob& job);
     void FinishWrite(TWriteJob& job);
@@ -227,6 +228,12 @@ private:
     bool m_mapRefresh = true;
     bool m_undoAvailable = false;
     bool m_ecuOutOfDate = false;
+    // The live refresh of the displayed map, registered with the link by SetLink.
+    static constexpr int kMapRefreshTicks = 200;
+    TFunctionPoll m_mapRefreshPoll{kMapRefreshTicks, [this] {
+                                       PollAdaptedMaps();
+                                       return kMapRefreshTicks;
+                                   }};
     // Whole writes whose requests are still queued; the last one is m_write while it runs.
     std::vector<std::unique_ptr<TWriteJob>> m_writeJobs;
     TWriteJob* m_write = nullptr;

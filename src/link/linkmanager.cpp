@@ -114,13 +114,22 @@ void TLinkManager::Shutdown() {
 }
 
 void TLinkManager::StartPolling() {
-    m_mapRefreshCounter = kMapRefreshReload;
     m_watchdogCounter = kWatchdogReload;
     m_replyTimer = -1;
-    m_acquisitionCounter = kAcquisitionSlow;
-    m_countersCounter = kCountersReload;
-    m_dtcStatusCounter = kDtcStatusReload;
+    for (TPollEntry* entry : std::as_const(m_polls))
+        entry->Countdown = entry->StartCountdown();
     m_polling = true;
+}
+
+void TLinkManager::RegisterPoll(TPollEntry* entry) {
+    if (!entry || m_polls.contains(entry))
+        return;
+    entry->Countdown = entry->StartCountdown();
+    m_polls.append(entry);
+}
+
+void TLinkManager::UnregisterPoll(TPollEntry* entry) {
+    m_polls.removeAll(entry);
 }
 
 void TLinkManager::StopPolling() {
@@ -234,68 +243,23 @@ void TLinkManager::Tick() {
     if (!m_polling)
         return;
 
-    // 3. Periodic work. The acquisition counter is one-shot (its action reloads it); the
-    // others are cyclic and act every reload + 1 ticks.
-    if (m_acquisitionCounter > 0)
-        m_acquisitionCounter -= 1;
-    else
-        AcquisitionPoll();
-
-    const auto cyclic = [](int& counter, int reload) {
-        if (counter < 1) {
-            counter = reload;
-            return true;
-        }
-        counter -= 1;
-        return false;
-    };
-    if (cyclic(m_mapRefreshCounter, kMapRefreshReload) && m_mapRefresh->EnableMapRefresh() &&
-        !m_queue.Contains(cmdReadBlock))
-        m_mapRefresh->RefreshAdaptedMaps();
-    if (cyclic(m_dtcStatusCounter, kDtcStatusReload))
-        emit DtcStatusDue();
-    if (cyclic(m_watchdogCounter, kWatchdogReload))
+    // 3. Periodic work: the registered entries in their order, then the watchdog, which
+    // acts every reload + 1 ticks.
+    const QList<TPollEntry*> polls = m_polls; // an entry may register or go while it fires
+    for (TPollEntry* entry : polls) {
+        if (!m_polls.contains(entry))
+            continue;
+        if (entry->Countdown > 0)
+            entry->Countdown -= 1;
+        else
+            entry->Countdown = entry->Fire();
+    }
+    if (m_watchdogCounter < 1) {
+        m_watchdogCounter = kWatchdogReload;
         Watchdog();
-    if (cyclic(m_countersCounter, kCountersReload))
-        emit CountersDue();
-}
-
-void TLinkManager::AcquisitionPoll() {
-    if (m_obd) {
-        TConsumerInterface* consumer = m_obd->ObdConsumer();
-        switch (m_obd->ObdAcquisitionType()) {
-        case TObdAcquisition::OBDlog:
-            if (!m_queue.Contains(cmdReadOBD))
-                SendCommand(Payload::Plain(cmdReadOBD), consumer);
-            break;
-        case TObdAcquisition::OBDacquire:
-            if (!m_queue.Contains(cmdReadOBD2))
-                SendCommand(Payload::Plain(cmdReadOBD2), consumer);
-            break;
-        case TObdAcquisition::OBDnone:
-            break;
-        }
+    } else {
+        m_watchdogCounter -= 1;
     }
-    TConsumerInterface* recorder = m_modes->StatusConsumer();
-    if (m_modes->MinimumsAcquisition()) {
-        if (!m_queue.Contains(cmdReadStatusExt)) {
-            SendCommand(Payload::Plain(cmdReadStatus), recorder);
-            SendCommand(Payload::Plain(cmdReadStatusExt), recorder);
-        }
-        m_acquisitionCounter = kAcquisitionFast;
-        emit AcquisitionStep(true);
-    } else if (m_modes->StandardAcquisition()) {
-        if (!m_queue.Contains(cmdReadStatus))
-            SendCommand(Payload::Plain(cmdReadStatus), recorder);
-        m_acquisitionCounter = kAcquisitionSlow;
-        emit AcquisitionStep(true);
-    } else if (m_modes->StatusUpdate()) {
-        if (!m_queue.Contains(cmdReadStatusMin))
-            SendCommand(Payload::Plain(cmdReadStatusMin), recorder);
-        m_acquisitionCounter = kAcquisitionSlow;
-        emit AcquisitionStep(false);
-    }
-    // Otherwise the counter stays at 0 and the poll looks again on the next tick.
 }
 
 void TLinkManager::Watchdog() {

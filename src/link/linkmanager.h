@@ -11,7 +11,8 @@
 //
 // Upward calls (status bar, communication list, the connecting sequence of the other
 // layers, timed messages) are signals; what the link reads of the layers above goes
-// through the small interfaces of pollhooks.h.
+// through the small interfaces of pollhooks.h, and the periodic requests of other layers
+// are entries their owners register (RegisterPoll): the link names none of them.
 
 #include "frame.h"
 #include "pollhooks.h"
@@ -35,12 +36,7 @@ public:
     static constexpr int kNotCountedPenalty = 20;
     static constexpr int kCaptureTimeoutTicks = 220;
     static constexpr int kMonitorTicks = 401;
-    static constexpr int kAcquisitionFast = 9;
-    static constexpr int kAcquisitionSlow = 15;
-    static constexpr int kMapRefreshReload = 200;
-    static constexpr int kDtcStatusReload = 207;
     static constexpr int kWatchdogReload = 202;
-    static constexpr int kCountersReload = 6001;
     static constexpr int kNormalBaud = 9600;
     static constexpr int kMonitorBaud = 38400;
 
@@ -112,12 +108,12 @@ public:
 
     void SetAcquisitionModes(TAcquisitionModes* modes);
     void SetMapRefreshControl(TMapRefreshControl* control);
-    void SetObdPoll(TObdPoll* poll) { m_obd = poll; }
     TAcquisitionModes& AcquisitionModes() { return *m_modes; }
-    // Restarts the acquisition poll's countdown (in ticks): the poll modes set it when switched on.
-    void SetAcquisitionCountdown(int ticks) { m_acquisitionCounter = ticks; }
-    int AcquisitionCountdown() const { return m_acquisitionCounter; }
     TMapRefreshControl& MapRefresh() { return *m_mapRefresh; }
+    // The periodic requests of the other layers, fired from the tick in the order they
+    // were registered while polling runs. The owner unregisters before it goes.
+    void RegisterPoll(TPollEntry* entry);
+    void UnregisterPoll(TPollEntry* entry);
 
     // TConsumerInterface, for the link's own requests.
     void OnReply(const TFrame& reply) override;
@@ -161,10 +157,6 @@ signals:
     void ErrorBox(const QString& text);
     void TimedMessage(const QString& text, int milliseconds);
     void BootMonitorChanged(bool active);
-    // The acquisition poll ran; `meters` when the meters window's display step is due too.
-    void AcquisitionStep(bool meters);
-    void DtcStatusDue();
-    void CountersDue();
 
 private:
     void OnBytes(const QByteArray& bytes);
@@ -179,7 +171,6 @@ private:
     void SetCaptureEnabled(bool on);
     bool OpenPort();
     bool FlushPort();
-    void AcquisitionPoll();
     void Watchdog();
     void EnterBootMonitor();
     void LeaveBootMonitor();
@@ -200,7 +191,7 @@ private:
     TSimpleMapRefresh m_ownMapRefresh;
     TAcquisitionModes* m_modes = &m_ownModes;
     TMapRefreshControl* m_mapRefresh = &m_ownMapRefresh;
-    TObdPoll* m_obd = nullptr;
+    QList<TPollEntry*> m_polls;
 
     QString m_portName;
     QStringList m_portList;
@@ -215,11 +206,7 @@ private:
     int m_pacing = kPacing;
     int m_captureTicks = 0;
     int m_monitorCounter = -1;
-    int m_acquisitionCounter = kAcquisitionSlow;
-    int m_mapRefreshCounter = kMapRefreshReload;
-    int m_dtcStatusCounter = kDtcStatusReload;
     int m_watchdogCounter = kWatchdogReload;
-    int m_countersCounter = kCountersReload;
     int m_previousCount = 0;
     int m_ecuFamily = 1;
     int m_firmwareMajor = 1;

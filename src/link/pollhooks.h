@@ -1,11 +1,14 @@
 #pragma once
 // What the link manager needs of the layers above it, as small interfaces so the link
 // depends on nothing but itself. The live-measurement layer owns the poll modes, the
-// configuration model owns the live map refresh switch, the eOBD window chooses its poll.
+// configuration model owns the live map refresh switch; periodic requests are entries
+// their owners register.
 // The simple implementations here hold the flags alone; the command-line tool and the
 // tests use them until the real owners are connected.
 
 #include "frame.h"
+
+#include <functional>
 
 namespace ambrel {
 
@@ -61,14 +64,32 @@ private:
     bool m_enabled = false;
 };
 
-// The eOBD window's poll: none, the raw log, or the scan-tool record.
-enum class TObdAcquisition { OBDnone, OBDlog, OBDacquire };
-
-class TObdPoll {
+// A periodic request of another layer (the live-status poll, the counters, later the
+// trouble-code status and the eOBD poll), registered with the link by its owner. The link
+// knows nothing of what it sends: on every tick while polling runs it counts Countdown
+// down, and when it has run out it calls Fire, which sends what is due and returns the
+// ticks until the next call (its period; 0 to look again on the next tick). A period of N
+// ticks thus acts every N + 1 ticks. The owner may set Countdown itself (a poll mode that
+// wants its first request sooner).
+class TPollEntry {
 public:
-    virtual ~TObdPoll() = default;
-    virtual TObdAcquisition ObdAcquisitionType() const = 0;
-    virtual TConsumerInterface* ObdConsumer() = 0;
+    virtual ~TPollEntry() = default;
+    // Ticks before the first Fire once polling (re)starts.
+    virtual int StartCountdown() const = 0;
+    virtual int Fire() = 0;
+    int Countdown = 0;
+};
+
+// An entry whose work is a function returning the ticks until the next call.
+class TFunctionPoll final : public TPollEntry {
+public:
+    TFunctionPoll(int startCountdown, std::function<int()> fire) : m_start(startCountdown), m_fire(std::move(fire)) {}
+    int StartCountdown() const override { return m_start; }
+    int Fire() override { return m_fire ? m_fire() : m_start; }
+
+private:
+    int m_start;
+    std::function<int()> m_fire;
 };
 
 } // namespace ambrel

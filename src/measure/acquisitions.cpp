@@ -25,9 +25,11 @@ TAcquisitions::TAcquisitions(TLinkManager& link, QObject* parent)
     m_monotonic.start();
     m_clock = [this] { return m_monotonic.elapsed(); };
     m_liveTimes.push_back(0);
+    m_link.RegisterPoll(&m_poll);
 }
 
 TAcquisitions::~TAcquisitions() {
+    m_link.UnregisterPoll(&m_poll);
     // A recording still open at the end gets its scaling line.
     if (m_recording)
         StopRecording();
@@ -112,7 +114,31 @@ void TAcquisitions::RequestSequence() {
 // ---------------------------------------------------------------- poll modes
 
 void TAcquisitions::SetCountdown(int ticks) {
-    m_link.SetAcquisitionCountdown(ticks);
+    m_poll.Countdown = ticks;
+}
+
+int TAcquisitions::AcquisitionPoll() {
+    if (MinimumsAcquisition()) {
+        if (!m_link.Queue().Contains(cmdReadStatusExt)) {
+            m_link.SendCommand(Payload::Plain(cmdReadStatus), this);
+            m_link.SendCommand(Payload::Plain(cmdReadStatusExt), this);
+        }
+        emit AcquisitionStep(true);
+        return kAcquisitionFast;
+    }
+    if (StandardAcquisition()) {
+        if (!m_link.Queue().Contains(cmdReadStatus))
+            m_link.SendCommand(Payload::Plain(cmdReadStatus), this);
+        emit AcquisitionStep(true);
+        return kAcquisitionSlow;
+    }
+    if (StatusUpdate()) {
+        if (!m_link.Queue().Contains(cmdReadStatusMin))
+            m_link.SendCommand(Payload::Plain(cmdReadStatusMin), this);
+        emit AcquisitionStep(false);
+        return kAcquisitionSlow;
+    }
+    return 0;
 }
 
 void TAcquisitions::EnterAcquisition() {
@@ -133,7 +159,7 @@ void TAcquisitions::SetStandardAcquisition(bool on) {
     if (on && !was)
         EnterAcquisition();
     if (on)
-        SetCountdown(TLinkManager::kAcquisitionSlow);
+        SetCountdown(kAcquisitionSlow);
 }
 
 void TAcquisitions::SetMinimumsAcquisition(bool on) {
@@ -145,7 +171,7 @@ void TAcquisitions::SetMinimumsAcquisition(bool on) {
     if (on && !was)
         EnterAcquisition();
     if (on)
-        SetCountdown(TLinkManager::kAcquisitionFast);
+        SetCountdown(kAcquisitionFast);
 }
 
 void TAcquisitions::SetStatusUpdate(bool on) {
@@ -155,7 +181,7 @@ void TAcquisitions::SetStatusUpdate(bool on) {
     if (on && !was)
         emit LambdaChartRestart();
     if (on)
-        SetCountdown(TLinkManager::kAcquisitionSlow);
+        SetCountdown(kAcquisitionSlow);
 }
 
 // ---------------------------------------------------------------- traces

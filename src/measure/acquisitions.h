@@ -8,7 +8,8 @@
 // windows. Everything runs on the thread of the link manager's event loop.
 //
 // Upward it talks through signals (a new sample, the sequence, the lambda chart restart,
-// the status-update actions) and through the TTraceView of the meters window. Its
+// the status-update actions, each step of the live-status poll) and through the TTraceView
+// of the meters window. Its
 // configuration comes in as a TMeasureSettings that the composition root keeps current.
 
 #include "measures.h"
@@ -36,6 +37,11 @@ public:
     // The chart keeps this many seconds of live data; the file keeps everything.
     static constexpr double kChartWindowSeconds = 100.0;
 
+    // The live-status poll's periods in link ticks: the fast one for the Minimums mode.
+    static constexpr int kAcquisitionFast = 9;
+    static constexpr int kAcquisitionSlow = 15;
+
+    // Registers the live-status poll with the link for the object's whole life.
     explicit TAcquisitions(TLinkManager& link, QObject* parent = nullptr);
     ~TAcquisitions() override;
 
@@ -46,6 +52,8 @@ public:
     TRawMeasures& Raw() { return m_raw; }
     const TDerivedMeasures& Measures() const { return m_measures; }
     const TSequenceResult& Sequence() const { return m_sequence; }
+    // Ticks before the live-status poll runs next (tests).
+    int PollCountdown() const { return m_poll.Countdown; }
 
     // TConsumerInterface: the answers to the status and table requests.
     void OnReply(const TFrame& reply) override;
@@ -122,11 +130,16 @@ signals:
     void PlaybackChanged(bool on);
     // A line could not be written; recording goes on (told once per recording).
     void TraceWriteFailed(const QString& error);
+    // The live-status poll ran; `meters` when the meters window's display step is due too.
+    void AcquisitionStep(bool meters);
 
 private:
     static std::size_t Index(int trace) { return static_cast<std::size_t>(trace); }
     void EnterAcquisition();
     void SetCountdown(int ticks);
+    // One run of the live-status poll: the requests of the mode in force; the ticks until
+    // the next run (0: none in force, look again on the next tick).
+    int AcquisitionPoll();
     void ClearTraces();
     void AddTracePoint(int trace, double time, double value);
     bool StartRecording();
@@ -138,6 +151,7 @@ private:
     QString InvalidFileText() const;
 
     TLinkManager& m_link;
+    TFunctionPoll m_poll{kAcquisitionSlow, [this] { return AcquisitionPoll(); }};
     TMeasureSettings m_settings;
     TRawMeasures m_raw;
     TDerivedMeasures m_measures;

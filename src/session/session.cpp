@@ -17,11 +17,21 @@ TSession::TSession(TLinkManager& link, TDataMap& config, TSettingsStore& setting
     connect(&m_link, &TLinkManager::EcuConnected, this, &TSession::OnEcuConnected);
     connect(&m_link, &TLinkManager::StrategyReported, &m_config, &TDataMap::OnStrategyReported);
     connect(&m_config, &TDataMap::ConfigurationRefreshed, this, &TSession::SyncMeasureSettings);
+    m_link.RegisterPoll(&m_countersPoll);
 }
 
 // The owner shuts the link down first: the requests still waiting hear of it while the
 // session's consumers exist.
-TSession::~TSession() = default;
+int TSession::PollCounters() {
+    // The window's periodic read; the tool reads the counters when a command asks.
+    if (m_connectingSequence)
+        m_link.SendCommand(Payload::CountersRead(), &m_countersConsumer, 0);
+    return kCountersTicks;
+}
+
+TSession::~TSession() {
+    m_link.UnregisterPoll(&m_countersPoll);
+}
 
 void TSession::SetAcquisitions(TAcquisitions* acquisitions) {
     m_acquisitions = acquisitions;

@@ -105,6 +105,7 @@ private:
     void OnStrategyReply(const TFrame& reply);
     void OnBlockOne(const TFrame& reply);
     void SyncMeasureSettings();
+    int PollCounters();
 
     TLinkManager& m_link;
     TDataMap& m_config;
@@ -114,6 +115,9 @@ private:
     TCallbackConsumer m_blockOneConsumer;
     TCallbackConsumer m_countersConsumer;
     TCallbackConsumer m_solenoidConsumer;
+    // The counters are read again every 60.02 s; the time-on-gas labels follow them.
+    static constexpr int kCountersTicks = 6001;
+    TFunctionPoll m_countersPoll{kCountersTicks, [this] { return PollCounters(); }};
     TCounters m_counters;
     bool m_connectingSequence = true;
     bool m_basicKnown = false;

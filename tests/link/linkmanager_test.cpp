@@ -616,31 +616,61 @@ TEST_F(LinkManagerTest, FullQueueRefusesAndTellsTheRequester) {
     EXPECT_EQ(link.Queue().Count(), 29);
 }
 
-TEST_F(LinkManagerTest, StatusPollAndPeriodicHooks) {
+// The link names no periodic request of other layers: their owners register entries,
+// fired in order while polling runs, each after its countdown.
+TEST_F(LinkManagerTest, RegisteredPollsFireOnTheirPeriodOnlyWhilePolling) {
     Start();
-    Connect();
-    link.FlushLink();
-    int dtc = 0, counters = 0, steps = 0;
-    QObject::connect(&link, &TLinkManager::DtcStatusDue, [&] { ++dtc; });
-    QObject::connect(&link, &TLinkManager::CountersDue, [&] { ++counters; });
-    QObject::connect(&link, &TLinkManager::AcquisitionStep, [&](bool) { ++steps; });
+    QStringList fired;
+    int everyTick = 0;
+    TFunctionPoll cyclic(207, [&] {
+        fired << "cyclic";
+        return 207;
+    });
+    TFunctionPoll oneShot(5, [&] {
+        fired << "one-shot";
+        return ++everyTick < 3 ? 0 : 100; // nothing due: look again on the next tick
+    });
+    link.RegisterPoll(&cyclic);
+    link.RegisterPoll(&oneShot);
+    link.RegisterPoll(&cyclic); // once only
     link.StartPolling();
-    link.AcquisitionModes().SetStatusUpdate(true);
-    Tick(16);
-    EXPECT_TRUE(link.Queue().Contains(cmdReadStatusMin));
-    EXPECT_EQ(steps, 1);
-    Tick(16);
-    EXPECT_EQ(steps, 2);
-    // Not queued twice while one waits (nothing is answered here).
-    EXPECT_LE(link.Queue().Count(), 2);
-    Tick(208 - 32);
-    EXPECT_EQ(dtc, 1);
+    Tick(5);
+    EXPECT_TRUE(fired.isEmpty());
+    Tick(1);
+    EXPECT_EQ(fired, QStringList{"one-shot"});
+    Tick(2);
+    EXPECT_EQ(fired.count("one-shot"), 3);
+    Tick(207 - 8);
+    EXPECT_TRUE(fired.count("cyclic") == 0);
+    Tick(1);
+    EXPECT_EQ(fired.count("cyclic"), 1);
+    Tick(207);
+    EXPECT_EQ(fired.count("cyclic"), 1);
+    Tick(1);
+    EXPECT_EQ(fired.count("cyclic"), 2);
+
+    // Stopped polling fires nothing; a restart counts from the start again.
     link.StopPolling();
-    Tick(7000);
-    EXPECT_EQ(counters, 0);
+    fired.clear();
+    Tick(1000);
+    EXPECT_TRUE(fired.isEmpty());
     link.StartPolling();
-    Tick(6002);
-    EXPECT_EQ(counters, 1);
+    Tick(207);
+    EXPECT_EQ(fired.count("cyclic"), 0);
+    Tick(1);
+    EXPECT_EQ(fired.count("cyclic"), 1);
+
+    // An entry may go while the tick fires the others.
+    TFunctionPoll leaving(0, [&] {
+        link.UnregisterPoll(&cyclic);
+        link.UnregisterPoll(&oneShot);
+        return 0;
+    });
+    link.RegisterPoll(&leaving);
+    fired.clear();
+    Tick(500);
+    EXPECT_TRUE(fired.isEmpty() || fired == QStringList{"one-shot"});
+    link.UnregisterPoll(&leaving);
 }
 
 TEST_F(LinkManagerTest, ShutdownFailsWaitingRequestsAndLeavesNothingRunning) {

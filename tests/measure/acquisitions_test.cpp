@@ -82,7 +82,7 @@ TEST_F(AcquisitionsTest, StatusUpdatePollsTheShortStatusAndDerivesIt) {
 
 TEST_F(AcquisitionsTest, MinimumsPollsStandardThenPetrolTimesEveryNinetyMs) {
     acq.SetMinimumsAcquisition(true);
-    EXPECT_EQ(link.AcquisitionCountdown(), TLinkManager::kAcquisitionFast);
+    EXPECT_EQ(acq.PollCountdown(), TAcquisitions::kAcquisitionFast);
     QByteArray standard(121, '\0');
     standard.replace(0, 2, Word(2000));
     standard.replace(4, 2, Word(3100));
@@ -99,9 +99,9 @@ TEST_F(AcquisitionsTest, MinimumsPollsStandardThenPetrolTimesEveryNinetyMs) {
 
 TEST_F(AcquisitionsTest, StandardPollAndItsDisplayStep) {
     QList<bool> steps;
-    QObject::connect(&link, &TLinkManager::AcquisitionStep, [&](bool meters) { steps << meters; });
+    QObject::connect(&acq, &TAcquisitions::AcquisitionStep, [&](bool meters) { steps << meters; });
     acq.SetStandardAcquisition(true);
-    EXPECT_EQ(link.AcquisitionCountdown(), TLinkManager::kAcquisitionSlow);
+    EXPECT_EQ(acq.PollCountdown(), TAcquisitions::kAcquisitionSlow);
     EXPECT_EQ(NextRequest(), cmdReadStatus);
     ASSERT_FALSE(steps.isEmpty());
     EXPECT_TRUE(steps.first());
@@ -162,10 +162,13 @@ TEST_F(AcquisitionsTest, EnteringAnAcquisitionClearsTheMeasures) {
     EXPECT_EQ(restart, 1);
     EXPECT_TRUE(acq.SaveButtonEnabled());
     // Again "on": no second clear, but the countdown restarts.
-    link.SetAcquisitionCountdown(3);
+    link.StartPolling();
+    for (int i = 0; i < 3; ++i)
+        link.Tick();
+    ASSERT_LT(acq.PollCountdown(), TAcquisitions::kAcquisitionSlow);
     acq.SetStandardAcquisition(true);
     EXPECT_EQ(restart, 1);
-    EXPECT_EQ(link.AcquisitionCountdown(), TLinkManager::kAcquisitionSlow);
+    EXPECT_EQ(acq.PollCountdown(), TAcquisitions::kAcquisitionSlow);
     acq.SetStandardAcquisition(false);
     EXPECT_FALSE(acq.SaveButtonEnabled());
 }
