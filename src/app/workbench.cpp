@@ -2,6 +2,8 @@
 
 #include "windowmodules.h"
 
+#include "session/linktexts.h"
+
 #include <QApplication>
 #include <QMenu>
 
@@ -72,10 +74,14 @@ TWorkbench::TWorkbench(const TWorkbenchOptions& options) : m_options(options) {
 void TWorkbench::WireLink() {
     ui::TFormMain& main = *m_formMain;
     ui::TMainWorkflow& workflow = *m_workflow;
-    QObject::connect(m_link.get(), &TLinkManager::StatusText, &main, &ui::TFormMain::SetStatusText);
-    QObject::connect(m_link.get(), &TLinkManager::TimedMessage, m_formDialog.get(), &ui::TFormDialog::ShowMessage);
-    QObject::connect(m_link.get(), &TLinkManager::ErrorBox, &main,
-                     [this](const QString& text) { m_dialogs->Error(m_formMain.get(), text); });
+    // The link reports typed events; the window words them.
+    QObject::connect(m_link.get(), &TLinkManager::StateChanged, &main, &ui::TFormMain::ShowLinkState);
+    QObject::connect(m_link.get(), &TLinkManager::Notice, &main, [this](TLinkNotice notice) {
+        if (const int ms = LinkNoticeMilliseconds(notice); ms > 0)
+            m_formDialog->ShowMessage(LinkNoticeText(notice), ms);
+        else
+            m_dialogs->Error(m_formMain.get(), LinkNoticeText(notice));
+    });
     QObject::connect(m_link.get(), &TLinkManager::IdentificationChanged, &main, &ui::TFormMain::ApplyFeatureLevel);
     // The connecting sequence (solenoid, the model's full read, block 1, counters) is the
     // session's; the window follows its signals through the workflow.

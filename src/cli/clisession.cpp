@@ -1,6 +1,7 @@
 #include "clisession.h"
 
 #include "config/datamap.h"
+#include "session/linktexts.h"
 #include "session/session.h"
 
 #include "link/bytequeue.h"
@@ -61,15 +62,14 @@ TCliSession::TCliSession(const TSessionOptions& options, QObject* parent) : QObj
     m_model->SetLink(*m_link);
     m_controller = std::make_unique<TSession>(*m_link, *m_model, m_settings);
     m_controller->SetConnectingSequence(false);
-    connect(m_link.get(), &TLinkManager::StatusText, this, [this](int panel, const QString& text) {
-        if (panel == 0)
-            m_lastStatus = text;
-        if (m_options.Verbose && !text.isEmpty())
-            Err() << "status: " << text << Qt::endl;
-    });
-    connect(m_link.get(), &TLinkManager::ComMessage, this, [this](const QString& text) {
+    connect(m_link.get(), &TLinkManager::StateChanged, this, [this](const TLinkStateEvent& event) {
+        m_lastStatus = LinkStateText(event);
         if (m_options.Verbose)
-            Err() << "link: " << text << Qt::endl;
+            Err() << "status: " << m_lastStatus << Qt::endl;
+    });
+    connect(m_link.get(), &TLinkManager::ComEvent, this, [this](const TComMessage& message) {
+        if (m_options.Verbose)
+            Err() << "link: " << ComMessageText(message) << Qt::endl;
     });
 }
 

@@ -52,8 +52,16 @@ void TLinkManager::ReadPortList() {
     m_portList = m_directory.PortList();
 }
 
-QString TLinkManager::NotConnectedText() const {
-    return HasPort() ? tr("ECU not connected on ") + PortLabel() : tr("No COM port found");
+void TLinkManager::ReportState(TLinkState state, const QString& detail) {
+    TLinkStateEvent event;
+    event.State = state;
+    event.Port = PortLabel();
+    event.Detail = detail;
+    emit StateChanged(event);
+}
+
+void TLinkManager::ReportCom(TComEvent event, quint16 code, const QString& detail) {
+    emit ComEvent(TComMessage{event, code, detail});
 }
 
 // ---------------------------------------------------------------- start and stop
@@ -70,17 +78,17 @@ void TLinkManager::Start(const QString& portOverride, bool runTimer) {
     m_pinned = !portOverride.isEmpty();
     if (m_pinned) {
         m_portName = portOverride;
-        emit StatusText(0, tr("Trying on ") + PortLabel());
+        ReportState(TLinkState::Trying);
     } else if (m_portList.isEmpty()) {
         m_portName.clear();
-        emit StatusText(0, tr("No COM port found"));
+        ReportState(TLinkState::NoPort);
     } else {
         QString stored = m_settings.ReadString(kSettingsKey, kComPortNameValue);
         const int number = m_settings.ReadInteger(kSettingsKey, kComPortValue);
         if (stored.isEmpty() && number > 0)
             stored = QStringLiteral("COM%1").arg(number);
         m_portName = stored.isEmpty() ? m_portList.first() : stored;
-        emit StatusText(0, tr("Trying on ") + PortLabel());
+        ReportState(TLinkState::Trying);
     }
     m_scanCom = m_settings.ReadBool(kSettingsKey, kAutoscanValue);
     emit AutoScanLoaded(m_scanCom);
@@ -153,7 +161,7 @@ bool TLinkManager::QueueCommand(const QByteArray& payload, TConsumerInterface* c
     if (result == TTXQueue::TEnqueueResult::Full) {
         // The ring would read as empty and lose every waiting request: refuse this one
         // and tell its requester, after the caller has returned.
-        emit ComMessage(tr("Transmit queue full, command 0x") + HexWord(FrameCode(frame)) + tr(" refused"));
+        ReportCom(TComEvent::QueueFull, FrameCode(frame));
         if (consumer)
             QMetaObject::invokeMethod(this, [consumer] { consumer->OnFailure(); }, Qt::QueuedConnection);
     }
@@ -190,8 +198,7 @@ void TLinkManager::Transmit() {
         if (!ok) {
             // The request cannot leave: fail everything waiting and stay disabled until
             // the watchdog, the user or the flasher flushes the link.
-            emit ComMessage(tr("PC COM port write error, command 0x") + HexWord(head->Code()) + QStringLiteral(": ") +
-                            m_port.ErrorString());
+            ReportCom(TComEvent::WriteError, head->Code(), m_port.ErrorString());
             m_queue.Clear();
             m_queue.SetEnabled(false);
             emit QueuedCountChanged(m_queue.Count());
@@ -232,7 +239,7 @@ void TLinkManager::Tick() {
             m_queue.SetEnabled(true);
             m_modes->SetStatusUpdate(true);
             m_mapRefresh->SetEnableMapRefresh(true);
-            emit TimedMessage(tr("ECU resetted"), 500);
+            emit Notice(TLinkNotice::EcuResetted);
         }
     } else if (m_monitorCounter != -1) {
         m_monitorCounter = -1;
@@ -274,7 +281,7 @@ void TLinkManager::Watchdog() {
                 m_port.Close();
                 m_portName = cable;
                 if (OpenPort()) {
-                    emit StatusText(0, tr("Auto-scan on ") + PortLabel());
+                    ReportState(TLinkState::AutoScan);
                     emit PortChanged(PortLabel());
                 } else {
                     PortFailure(m_port.ErrorString(), false);
@@ -313,16 +320,15 @@ void TLinkManager::HandlePacket(const QByteArray& packet) {
     TFrame* head = m_queue.HeadFrame();
     if (!head)
         return;
-    const QString code = HexWord(head->Code());
     TConsumerInterface& consumer = m_queue.ConsumerOf(*head);
 
     if (received == head->Data)
-        emit StatusText(0, tr("ERROR: modem on ") + PortLabel());
+        ReportState(TLinkState::Modem);
 
     const TFrame reply{received, nullptr, 0, head->Flag};
 
     if (received.size() < kMinFrameSize) {
-        emit ComMessage(tr("Incoming frame incomplete, command 0x") + code);
+        ReportCom(TComEvent::Incomplete, head->Code());
         if (!FlushPort())
             return; // the port failed: the request has ended with it
         SetCaptureEnabled(false);
@@ -341,13 +347,13 @@ void TLinkManager::HandlePacket(const QByteArray& packet) {
         return;
     }
     if (!FrameChecksumOK(received)) {
-        emit ComMessage(tr("Checksum error in incoming frame, command 0x") + code);
+        ReportCom(TComEvent::ChecksumIn, head->Code());
         head->SendCount -= 1; // not counted; the head goes again when the reply timer expires
         return;
     }
     if (IsReplyTo(head->Data, received) && !AnswerMatchesRequest(head->Data, received)) {
         // A late answer to an earlier request of the same code: not this request's answer.
-        emit ComMessage(tr("Unespected answer to command 0x") + code);
+        ReportCom(TComEvent::Unexpected, head->Code());
         KeepWaiting();
         return;
     }
@@ -368,7 +374,7 @@ void TLinkManager::HandlePacket(const QByteArray& packet) {
     if (receivedCode == replyNack) {
         m_queue.SetEnabled(false);
         m_replyTimer = -1;
-        emit ComMessage(tr("NACK received to command 0x") + code);
+        ReportCom(TComEvent::Nack, head->Code());
         emit NackReceived(head->Code());
         consumer.OnFailure();
         m_queue.SetEnabled(true);
@@ -377,10 +383,10 @@ void TLinkManager::HandlePacket(const QByteArray& packet) {
         return;
     }
     if (receivedCode == replyBadChecksum) {
-        emit ComMessage(tr("Checksum error in outgoing frame, command 0x") + code);
+        ReportCom(TComEvent::ChecksumOut, head->Code());
         return;
     }
-    emit ComMessage(tr("Unespected answer to command 0x") + code);
+    ReportCom(TComEvent::Unexpected, head->Code());
     KeepWaiting();
 }
 
@@ -428,8 +434,7 @@ void TLinkManager::HandleTimeout() {
         m_replyTimer = -1;
         m_queue.SetEnabled(false);
         SetECUisConnected(false);
-        emit StatusText(0, NotConnectedText());
-        emit StatusText(1, QString());
+        ReportState(TLinkState::NotConnected);
         FailHeadAndRest();
         m_queue.SetEnabled(true);
         return;
@@ -466,29 +471,29 @@ void TLinkManager::FailWaiting() {
 
 void TLinkManager::CaptureTimeout() {
     if (TFrame* head = m_queue.HeadFrame())
-        emit ComMessage(tr("Frame time-out error in command 0x") + HexWord(head->Code()));
+        ReportCom(TComEvent::FrameTimeout, head->Code());
     HandleTimeout();
 }
 
 void TLinkManager::OnLineError(TLineError kind, bool lineBreak) {
     switch (kind) {
     case TLineError::Overrun:
-        emit ComMessage(tr("PC COM port overrun error"));
+        ReportCom(TComEvent::Overrun);
         break;
     case TLineError::Parity:
-        emit ComMessage(tr("PC COM port parity error"));
+        ReportCom(TComEvent::Parity);
         break;
     case TLineError::Framing:
-        emit ComMessage(tr("PC COM port framing error"));
+        ReportCom(TComEvent::Framing);
         break;
     case TLineError::TxFull:
-        emit ComMessage(tr("PC COM port full TX queue error"));
+        ReportCom(TComEvent::TxFull);
         break;
     case TLineError::Other:
         break;
     }
     if (lineBreak)
-        emit ComMessage(tr("PC COM line break error"));
+        ReportCom(TComEvent::LineBreak);
     if (!FlushPort())
         return;
     SetCaptureEnabled(false);
@@ -571,7 +576,7 @@ void TLinkManager::FlushLink() {
 
 void TLinkManager::PortFailure(const QString& error, bool ioError) {
     const QString failed = PortLabel();
-    const QString reason = error.isEmpty() ? tr("unknown error") : error;
+    const QString reason = error.isEmpty() ? QStringLiteral("unknown error") : error;
     if (m_port.IsOpen())
         m_port.Close();
     // What waited on this port ends here: a transfer must never go on on another device.
@@ -590,23 +595,23 @@ void TLinkManager::PortFailure(const QString& error, bool ioError) {
     if (m_pinned) {
         // The named port is the only one: stay on it, closed; the next request tries to
         // open it again.
-        emit StatusText(0, failed + QStringLiteral(": ") + reason);
+        ReportState(TLinkState::PortError, reason);
     } else if (m_portList.isEmpty()) {
         m_portName.clear();
-        emit StatusText(0, tr("No COM port found"));
+        ReportState(TLinkState::NoPort);
     } else {
         m_portName = m_portList.first();
         if (OpenPort()) {
-            emit StatusText(0, tr("Trying on ") + PortLabel());
+            ReportState(TLinkState::Trying);
         } else {
-            emit StatusText(0, PortLabel() + QLatin1Char(' ') + tr("already in use"));
+            ReportState(TLinkState::AlreadyInUse);
             m_portName.clear();
         }
     }
     emit PortChanged(PortLabel());
     emit PortMenuChanged();
     if (ioError)
-        emit StatusText(0, tr("Communication breakdown !"));
+        ReportState(TLinkState::Breakdown);
 }
 
 void TLinkManager::ChangePort(const QString& name) {
@@ -619,7 +624,7 @@ void TLinkManager::ChangePort(const QString& name) {
     emit AutoScanLoaded(false);
     if (OpenPort()) {
         SavePort();
-        emit StatusText(0, tr("Trying on ") + PortLabel());
+        ReportState(TLinkState::Trying);
         emit PortChanged(PortLabel());
     } else {
         PortFailure(m_port.ErrorString(), false);
@@ -684,7 +689,7 @@ void TLinkManager::OnReply(const TFrame& reply) {
         if (answer == 1 || answer == 2)
             m_reportedStrategy = answer - 1;
         if (reply.Flag != 0 && m_reportedStrategy >= 0)
-            emit TimedMessage(m_reportedStrategy == 1 ? tr("COMPENSATED") : tr("SLAVE"), 1000);
+            emit Notice(m_reportedStrategy == 1 ? TLinkNotice::CompensatedSelected : TLinkNotice::SlaveSelected);
         emit StrategyReported(m_reportedStrategy, reply.Flag != 0);
         break;
     }
@@ -698,13 +703,12 @@ void TLinkManager::OnTimeout() {
     if (!head)
         return;
     if (head->Code() == cmdCheckConnection) {
-        emit StatusText(0, NotConnectedText());
-        emit StatusText(1, QString());
+        ReportState(TLinkState::NotConnected);
         SetECUisConnected(false);
         ReadPortList();
         emit ConnectionCheckFailed();
     } else if (head->Code() == cmdResetECU) {
-        emit ErrorBox(tr("Reset failed: check connections."));
+        emit Notice(TLinkNotice::ResetFailed);
     }
 }
 
@@ -740,10 +744,14 @@ void TLinkManager::ParseIdentification(const QByteArray& text) {
     if (m_hardwareVersion < 3)
         m_hardwareVersion = 3;
 
-    const QString gap(4, QLatin1Char(' '));
-    emit StatusText(0, name + tr(" connected on ") + PortLabel() + gap + tr("HW") + QStringLiteral(": ") +
-                           QString::number(m_hardwareVersion) + gap + tr("FW") + QStringLiteral(": ") + version +
-                           gap + words.last());
+    TLinkStateEvent event;
+    event.State = TLinkState::Connected;
+    event.Port = PortLabel();
+    event.Detail = name;
+    event.HardwareVersion = m_hardwareVersion;
+    event.Version = version;
+    event.Serial = words.last();
+    emit StateChanged(event);
 }
 
 } // namespace ambrel

@@ -15,6 +15,7 @@
 // are entries their owners register (RegisterPoll): the link names none of them.
 
 #include "frame.h"
+#include "linkevents.h"
 #include "pollhooks.h"
 #include "serialport.h"
 #include "settings.h"
@@ -129,9 +130,13 @@ public:
     void DeliverPendingReplies();
 
 signals:
-    void StatusText(int panel, const QString& text);
+    // Where the link stands with the port and the ECU (status panel 0; NotConnected also
+    // empties panel 1). The words are the caller's (session/linktexts.h).
+    void StateChanged(const ambrel::TLinkStateEvent& event);
     // A line for the diagnostics window's communication list.
-    void ComMessage(const QString& text);
+    void ComEvent(const ambrel::TComMessage& message);
+    // A timed message or an error box of the link's own.
+    void Notice(ambrel::TLinkNotice notice);
     // The ECU refused the request with this code (it also hears OnFailure).
     void NackReceived(quint16 requestCode);
     void QueuedCountChanged(int count);
@@ -154,8 +159,6 @@ signals:
     void LinkFlushing();
     void PortMenuChanged();
     void AutoScanLoaded(bool on);
-    void ErrorBox(const QString& text);
-    void TimedMessage(const QString& text, int milliseconds);
     void BootMonitorChanged(bool active);
 
 private:
@@ -177,7 +180,8 @@ private:
     void Deliver(TConsumerInterface& consumer, const TFrame& reply);
     void FailHeadAndRest();
     void FailWaiting();
-    QString NotConnectedText() const;
+    void ReportState(TLinkState state, const QString& detail = {});
+    void ReportCom(TComEvent event, quint16 code = 0, const QString& detail = {});
     bool HasPort() const { return !m_portName.isEmpty(); }
 
     TSerialPort& m_port;

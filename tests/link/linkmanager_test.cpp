@@ -1,5 +1,6 @@
 #include "link/commands.h"
 #include "link/linkmanager.h"
+#include "session/linktexts.h"
 #include "link/settings.h"
 #include "support/fakeport.h"
 
@@ -30,13 +31,19 @@ class LinkManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir.Ports = {"COM1", "COM3"};
-        QObject::connect(&link, &TLinkManager::StatusText, [this](int panel, const QString& text) {
-            (panel == 0 ? panel0 : panel1) << text;
+        // The words are the window's; the tests read the events through them.
+        QObject::connect(&link, &TLinkManager::StateChanged, [this](const TLinkStateEvent& e) {
+            panel0 << LinkStateText(e);
+            if (e.State == TLinkState::NotConnected)
+                panel1 << QString();
         });
-        QObject::connect(&link, &TLinkManager::ComMessage, [this](const QString& text) { com << text; });
-        QObject::connect(&link, &TLinkManager::TimedMessage,
-                         [this](const QString& text, int ms) { timed << QStringLiteral("%1/%2").arg(text).arg(ms); });
-        QObject::connect(&link, &TLinkManager::ErrorBox, [this](const QString& text) { errors << text; });
+        QObject::connect(&link, &TLinkManager::ComEvent, [this](const TComMessage& m) { com << ComMessageText(m); });
+        QObject::connect(&link, &TLinkManager::Notice, [this](TLinkNotice n) {
+            if (LinkNoticeMilliseconds(n) > 0)
+                timed << QStringLiteral("%1/%2").arg(LinkNoticeText(n)).arg(LinkNoticeMilliseconds(n));
+            else
+                errors << LinkNoticeText(n);
+        });
     }
     // No Shutdown() here: it tells waiting requesters, and a test's own ones are gone by now.
 
@@ -515,7 +522,7 @@ TEST_F(LinkManagerTest, ANamedPortThatFailsEndsItsRequestsAndStaysTheOnlyPort) {
     p.Refuse.insert("COM7");
     TLinkManager l(p, d, settings);
     QStringList texts;
-    QObject::connect(&l, &TLinkManager::StatusText, [&](int, const QString& t) { texts << t; });
+    QObject::connect(&l, &TLinkManager::StateChanged, [&](const TLinkStateEvent& e) { texts << LinkStateText(e); });
     l.Start("COM7", false);
     EXPECT_EQ(l.PortName(), "COM7");
     EXPECT_FALSE(p.IsOpen());
@@ -579,7 +586,7 @@ TEST_F(LinkManagerTest, StartUpPortChoice) {
         stored.WriteString(kSettingsKey, "COM_PortName", c.storedName);
         TLinkManager l(p, d, stored);
         QStringList texts;
-        QObject::connect(&l, &TLinkManager::StatusText, [&](int, const QString& t) { texts << t; });
+        QObject::connect(&l, &TLinkManager::StateChanged, [&](const TLinkStateEvent& e) { texts << LinkStateText(e); });
         l.Start({}, false);
         EXPECT_EQ(l.PortName(), c.expectedPort);
         EXPECT_EQ(texts.value(0), c.expectedText);

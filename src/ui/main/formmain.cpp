@@ -5,6 +5,7 @@
 #include "formdialog.h"
 #include "mainworkflow.h"
 #include "programsettings.h"
+#include "session/linktexts.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -211,6 +212,8 @@ void TFormMain::RetranslateUi() {
         m_menus[m]->setTitle(Tr(kMenuTitles[m]));
     m_languageMenu->setTitle(Tr(QT_TRANSLATE_NOOP("TFormMain", "La&nguage")));
     m_actions.Retranslate();
+    if (m_hasLinkState)
+        SetStatusText(0, LinkStateText(m_linkState));
     for (int i = 0; i < kPageCount; ++i)
         m_pages->setTabText(i, i >= pageTimeAdvance ? QLatin1String(kPages[i].Caption) : Tr(kPages[i].Caption));
     for (qsizetype i = 0; i < m_toolButtons.size(); ++i)
@@ -285,6 +288,15 @@ QString TFormMain::StatusPanelText(int panel) const {
 void TFormMain::SetStatusText(int panel, const QString& text) {
     if (panel == 0 || panel == 1)
         m_statusPanels[panel]->setText(text);
+}
+
+void TFormMain::ShowLinkState(const TLinkStateEvent& event) {
+    // Kept, so that a language change words it again.
+    m_linkState = event;
+    m_hasLinkState = true;
+    SetStatusText(0, LinkStateText(event));
+    if (event.State == TLinkState::NotConnected)
+        SetStatusText(1, QString());
 }
 
 // ---------------------------------------------------------------- files, undo and close

@@ -11,6 +11,7 @@
 
 #include "actions.h"
 #include "config/configview.h"
+#include "link/linkevents.h"
 #include "softtimers.h"
 
 #include <QMainWindow>
@@ -77,6 +78,8 @@ public:
     QTabWidget* Pages() const { return m_pages; }
     QString StatusPanelText(int panel) const;
     void SetStatusText(int panel, const QString& text);
+    // The link's state in status panel 0, in the current language.
+    void ShowLinkState(const TLinkStateEvent& event);
     TSoftTimers& SoftTimers() { return m_softTimers; }
     // Runs the shut-down once (stops the main-loop timer, then tells ShuttingDown).
     void ShutDown();
@@ -130,6 +133,8 @@ private:
     QTimer m_timerGui;
     bool m_shutDown = false;
     QString m_progressText;
+    TLinkStateEvent m_linkState;
+    bool m_hasLinkState = false;
 };
 
 } // namespace ambrel::ui
