@@ -125,7 +125,14 @@ TEST_F(CliEndToEnd, RawPrintsTheAnswerAndReportsUsageErrors) {
 }
 
 TEST_F(CliEndToEnd, PortThatCannotBeOpenedIsReported) {
+    // The named port and the system's reason; no other port is tried in its place.
     const TRun run = RunCli("/dev/ambrel-no-such-port", {"ident"});
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_TRUE(run.err.contains("cannot open")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("cannot open /dev/ambrel-no-such-port: No such file or directory"))
+        << run.err.toStdString();
+    const TRun null = RunCli("/dev/null", {"--verbose", "ident"});
+    EXPECT_EQ(null.exitCode, 3);
+    EXPECT_TRUE(null.err.contains("cannot open /dev/null: ")) << null.err.toStdString();
+    EXPECT_FALSE(null.err.endsWith(": \n")) << null.err.toStdString(); // a reason is given
+    EXPECT_FALSE(null.err.contains("Trying on /dev/ttyS")) << null.err.toStdString();
 }
