@@ -133,6 +133,12 @@ int RunReadConfig(TCliSession* session, const QStringList& args) {
     return exitOk;
 }
 
+// A file that is not a complete configuration is refused before the port is opened.
+QString CheckWriteConfig(const QStringList& args) {
+    TDataMap model;
+    return model.LoadFromFile(args.value(0)).Error;
+}
+
 int RunWriteConfig(TCliSession* session, const QStringList& args) {
     TDataMap& model = session->Model();
     const TFileResult loaded = model.LoadFromFile(args.value(0));
@@ -242,7 +248,7 @@ const QList<TCliCommand>& ConfigCliCommands() {
         {"read-config", "FILE.cfg", "read the configuration (16 blocks) from the ECU and save it", true, 1, 1,
          RunReadConfig},
         {"write-config", "FILE.cfg", "write a configuration file into the ECU, then select its strategy", true, 1, 1,
-         RunWriteConfig},
+         RunWriteConfig, CheckWriteConfig},
         {"show-config", "FILE.cfg [--json]", "print a configuration file's parameters, maps, axes and curves", false,
          1, 2, RunShowConfig},
     };

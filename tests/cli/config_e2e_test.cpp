@@ -213,19 +213,21 @@ TEST_F(ConfigEndToEnd, MalformedFilesAreNeverWritten) {
         {"missing", Path("missing.cfg")},
         {"unreadable (or, for root, complete and written)", unreadable},
     };
-    int writes = 0;
+    int writes = 0, requests = 0;
     QObject::connect(&server, &TSimServer::RequestReceived, &server, [&](quint16 code) {
+        ++requests;
         if (code == cmdWriteBlock)
             ++writes;
     });
     for (const Case& k : cases) {
-        writes = 0;
+        writes = requests = 0;
         const TRun run = RunCli(server.DeviceName(), {"write-config", k.path});
         if (k.path == unreadable && QFileInfo(unreadable).isReadable())
             continue; // root reads any file: this one is complete and may be written
         EXPECT_TRUE(run.exitCode == 1 || run.exitCode == 2) << k.what << ": " << run.exitCode;
         EXPECT_TRUE(run.err.contains("error:")) << k.what;
         EXPECT_EQ(writes, 0) << k.what << ": " << run.err.toStdString();
+        EXPECT_EQ(requests, 0) << k.what; // refused before the port was even opened
     }
 }
 
