@@ -159,12 +159,33 @@ TEST_F(TestModeTest, DrivenGasInjectorsAreSwitchedOffAfterThreeToFourSeconds) {
 
 TEST_F(TestModeTest, ASilentEcuIsNotFloodedWithReads) {
     Enter();
-    // Nobody answers: the first round waits, no second round is queued behind it, and
-    // the time-out takes the ECU out of test mode once it answers again.
-    const QList<QByteArray> sent = Sent(300);
-    EXPECT_LE(link.Queue().Count(), 5);
-    EXPECT_FALSE(session->Active());
-    EXPECT_EQ(sent.count(Bytes({0x19, 0x00, 0x03})), 3); // the one read, sent three times
+    // Nobody answers: the first round waits, and no second round joins it a second later.
+    const QList<QByteArray> sent = Sent(240);
+    EXPECT_EQ(link.Queue().Count(), 5);
+    EXPECT_EQ(sent.count(Bytes({0x19, 0x00, 0x03})), sent.size()); // the one read, sent again
+    // The time-out ends the session's view of test mode until the ECU answers again.
+    Sent(60);
+    EXPECT_FALSE(link.ECUisConnected());
+    EXPECT_EQ(session->State(), TTestModeSession::TState::Off);
+}
+
+TEST_F(TestModeTest, APulledCableEndsTheViewAndTheEcuIsToldOnceItAnswers) {
+    Enter();
+    port.Unplug();
+    EXPECT_EQ(session->State(), TTestModeSession::TState::Off);
+    EXPECT_FALSE(session->SetSolenoid(true));
+    // The cable is back: the watchdog's check is answered, then test mode is left.
+    QList<QByteArray> sent;
+    for (int i = 0; i < 6; ++i) {
+        const QByteArray payload = NextRequest(500);
+        ASSERT_FALSE(payload.isEmpty());
+        sent << payload;
+        const quint16 code = PayloadCode(payload);
+        Reply(code, code == cmdReadIdent ? QByteArray("WUX-04 1.4.12 K35F62T9") : Bytes({0x01}));
+        if (code == cmdTestMode)
+            break;
+    }
+    EXPECT_EQ(sent.last(), Bytes({0x18, 0x00, 0x02}));
 }
 
 TEST_F(TestModeTest, AFailedRequestTakesTheEcuOutOfTestMode) {
