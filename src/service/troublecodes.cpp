@@ -143,6 +143,30 @@ bool AnyCodePresent(const QList<TDtcStatusEntry>& entries) {
                        [](const TDtcStatusEntry& e) { return e.Status == TDtcStatus::Present; });
 }
 
+QString NoTroubleCodeLine() {
+    return Tr(QT_TRANSLATE_NOOP("TFormDiagnostics", "No trouble code."));
+}
+
+QString NoComErrorLine() {
+    return Tr(QT_TRANSLATE_NOOP("TFormDiagnostics", "No error."));
+}
+
+void AddComMessage(QStringList& list, const QString& line) {
+    if (list.size() == 1 && list.first() == NoComErrorLine())
+        list.clear();
+    list.append(line);
+}
+
+std::optional<QByteArray> VinToWrite(const QString& text) {
+    const QString vin = text.toUpper();
+    if (vin.size() != 17)
+        return std::nullopt;
+    for (QChar c : vin)
+        if (c.unicode() < 0x21 || c.unicode() > 0x7E)
+            return std::nullopt;
+    return vin.toLatin1();
+}
+
 QList<TSupportedCode> SupportedCodes() {
     QList<TSupportedCode> list;
     for (const TErrore& entry : TroubleCodeTable())

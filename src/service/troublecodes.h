@@ -44,6 +44,17 @@ QString HoursMinutes(quint32 minutes);
 // Whether a status answer holds a code that is present now (the check-engine lamp flashes).
 bool AnyCodePresent(const QList<TDtcStatusEntry>& entries);
 
+// The lines an empty list shows: "No trouble code." and "No error.".
+QString NoTroubleCodeLine();
+QString NoComErrorLine();
+// Appends a line to the COM list; a list that holds only "No error." is emptied first,
+// so the lone placeholder never stays above real messages.
+void AddComMessage(QStringList& list, const QString& line);
+
+// The 17 VIN characters to write, upper-cased, or nothing when the text is not exactly
+// 17 printable ASCII characters (a shorter VIN is never padded and sent).
+std::optional<QByteArray> VinToWrite(const QString& text);
+
 // The supported-codes list: the table's names sorted as text, each with its description.
 struct TSupportedCode {
     QString Name;

@@ -84,3 +84,33 @@ TEST(TroubleCodes, SupportedCodesAreSortedAsText) {
         EXPECT_LT(codes[i - 1].Name, codes[i].Name);
     EXPECT_EQ(codes.first().Description, "Switch button - Short to GND");
 }
+
+TEST(TroubleCodes, ComListPlaceholderGivesWayToTheFirstMessage) {
+    QStringList list{NoComErrorLine()};
+    AddComMessage(list, "Frame time-out error in command 0x0015");
+    EXPECT_EQ(list, QStringList{"Frame time-out error in command 0x0015"});
+    AddComMessage(list, "No error.");
+    AddComMessage(list, "0003: ECU COM framing error");
+    EXPECT_EQ(list.size(), 3); // a placeholder among other lines is a line like any other
+}
+
+TEST(TroubleCodes, VinIsWrittenOnlyWithSeventeenCharacters) {
+    const struct {
+        const char* Text;
+        const char* Sent; // nullptr: not sent
+    } cases[] = {
+        {"wvwzzz1jzxw000001", "WVWZZZ1JZXW000001"},
+        {"WVWZZZ1JZXW00000", nullptr},
+        {"WVWZZZ1JZXW0000012", nullptr},
+        {"WVWZZZ1JZX 000001", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto vin = VinToWrite(QString::fromUtf8(c.Text));
+        EXPECT_EQ(vin.has_value(), c.Sent != nullptr) << c.Text;
+        if (vin && c.Sent) {
+            EXPECT_EQ(*vin, QByteArray(c.Sent));
+        }
+    }
+    EXPECT_FALSE(VinToWrite(QString::fromUtf8("WVWZZZ1JZX\u00C4000001")).has_value());
+}
