@@ -138,6 +138,34 @@ void TLinkManager::RegisterPoll(TPollEntry* entry) {
 
 void TLinkManager::UnregisterPoll(TPollEntry* entry) {
     m_polls.removeAll(entry);
+    if (m_exclusivePoll == entry)
+        ReleaseExclusivePoll(entry);
+}
+
+bool TLinkManager::ClaimExclusivePoll(TPollEntry* entry) {
+    if (!entry || (m_exclusivePoll && m_exclusivePoll != entry))
+        return false;
+    m_exclusivePoll = entry;
+    RegisterPoll(entry);
+    return true;
+}
+
+void TLinkManager::ReleaseExclusivePoll(TPollEntry* entry) {
+    if (!entry || m_exclusivePoll != entry)
+        return;
+    m_exclusivePoll = nullptr;
+    m_polls.removeAll(entry);
+    for (TPollEntry* other : std::as_const(m_polls))
+        other->Countdown = other->StartCountdown();
+}
+
+void TLinkManager::ForgetConsumer(const TConsumerInterface* consumer) {
+    if (!consumer)
+        return;
+    m_queue.Forget(consumer);
+    for (TDelivery& delivery : m_deliveries)
+        if (delivery.Consumer == consumer)
+            delivery.Consumer = nullptr;
 }
 
 void TLinkManager::StopPolling() {
@@ -163,7 +191,7 @@ bool TLinkManager::QueueCommand(const QByteArray& payload, TConsumerInterface* c
         // and tell its requester, after the caller has returned.
         ReportCom(TComEvent::QueueFull, FrameCode(frame));
         if (consumer)
-            QMetaObject::invokeMethod(this, [consumer] { consumer->OnFailure(); }, Qt::QueuedConnection);
+            Post({consumer, {}, true});
     }
     emit QueuedCountChanged(m_queue.Count());
     return result == TTXQueue::TEnqueueResult::Queued;
@@ -254,7 +282,7 @@ void TLinkManager::Tick() {
     // acts every reload + 1 ticks.
     const QList<TPollEntry*> polls = m_polls; // an entry may register or go while it fires
     for (TPollEntry* entry : polls) {
-        if (!m_polls.contains(entry))
+        if (!m_polls.contains(entry) || (m_exclusivePoll && entry != m_exclusivePoll))
             continue;
         if (entry->Countdown > 0)
             entry->Countdown -= 1;
@@ -403,12 +431,26 @@ void TLinkManager::Deliver(TConsumerInterface& consumer, const TFrame& reply) {
     // Runs after the reception handler has popped the head and re-enabled the queue, so the
     // consumer may queue follow-up requests. The reply is copied: the next reception
     // cannot overwrite what the consumer has not read yet.
-    TConsumerInterface* target = &consumer;
+    Post({&consumer, reply, false});
+}
+
+void TLinkManager::Post(const TDelivery& delivery) {
+    // Each posted call takes the oldest waiting delivery, so they run in order, and one
+    // whose consumer has been forgotten meanwhile is dropped.
+    m_deliveries.append(delivery);
     QMetaObject::invokeMethod(
         this,
-        [target, reply] {
+        [this] {
+            if (m_deliveries.isEmpty())
+                return;
+            const TDelivery next = m_deliveries.takeFirst();
+            if (!next.Consumer)
+                return;
             try {
-                target->OnReply(reply);
+                if (next.Failure)
+                    next.Consumer->OnFailure();
+                else
+                    next.Consumer->OnReply(next.Reply);
             } catch (...) {
             }
         },

@@ -115,6 +115,16 @@ public:
     // were registered while polling runs. The owner unregisters before it goes.
     void RegisterPoll(TPollEntry* entry);
     void UnregisterPoll(TPollEntry* entry);
+    // A tool that must have the line to itself (test mode, memory watch) claims it: while
+    // the claim holds, the tick fires that entry alone and the others stand still; the
+    // watchdog goes on. Refused (false) while another entry holds the claim. Giving it back
+    // unregisters the entry and restarts the others' countdowns as StartPolling does.
+    bool ClaimExclusivePoll(TPollEntry* entry);
+    void ReleaseExclusivePoll(TPollEntry* entry);
+    TPollEntry* ExclusivePoll() const { return m_exclusivePoll; }
+    // A requester that goes away while requests of its own wait or answers to it are
+    // under way: from now on they go to the default consumer instead.
+    void ForgetConsumer(const TConsumerInterface* consumer);
 
     // TConsumerInterface, for the link's own requests.
     void OnReply(const TFrame& reply) override;
@@ -162,6 +172,14 @@ signals:
     void BootMonitorChanged(bool active);
 
 private:
+    // A reply (or the refusal of a full queue) waiting for its posted delivery; a
+    // forgotten consumer's entry is emptied so the delivery is dropped.
+    struct TDelivery {
+        TConsumerInterface* Consumer = nullptr;
+        TFrame Reply;
+        bool Failure = false;
+    };
+
     void OnBytes(const QByteArray& bytes);
     void OnLineError(TLineError kind, bool lineBreak);
     void OnPortFailed(const QString& error, bool ioError);
@@ -178,6 +196,7 @@ private:
     void EnterBootMonitor();
     void LeaveBootMonitor();
     void Deliver(TConsumerInterface& consumer, const TFrame& reply);
+    void Post(const TDelivery& delivery);
     void FailHeadAndRest();
     void FailWaiting();
     void ReportState(TLinkState state, const QString& detail = {});
@@ -196,6 +215,8 @@ private:
     TAcquisitionModes* m_modes = &m_ownModes;
     TMapRefreshControl* m_mapRefresh = &m_ownMapRefresh;
     QList<TPollEntry*> m_polls;
+    TPollEntry* m_exclusivePoll = nullptr;
+    QList<TDelivery> m_deliveries;
 
     QString m_portName;
     QStringList m_portList;

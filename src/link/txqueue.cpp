@@ -42,6 +42,14 @@ TConsumerInterface& TTXQueue::ConsumerOf(const TFrame& frame) {
     return frame.Consumer ? *frame.Consumer : m_defaultConsumer;
 }
 
+void TTXQueue::Forget(const TConsumerInterface* consumer) {
+    if (!consumer)
+        return;
+    for (TFrame& frame : m_frames)
+        if (frame.Consumer == consumer)
+            frame.Consumer = nullptr;
+}
+
 void TTXQueue::Clear() {
     const bool wasEnabled = m_enabled;
     m_enabled = false;

@@ -34,6 +34,9 @@ public:
     int Head() const { return m_head; }
     int Tail() const { return m_tail; }
     TConsumerInterface& ConsumerOf(const TFrame& frame);
+    // Hands the waiting requests of `consumer` to the default consumer: it is going away
+    // and must not hear of them.
+    void Forget(const TConsumerInterface* consumer);
 
 private:
     std::array<TFrame, kSlots> m_frames{};

@@ -7,6 +7,7 @@
 #include "support/qtprinters.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace ambrel;
 using ambrel::test::TFakePortDirectory;
@@ -690,4 +691,57 @@ TEST_F(LinkManagerTest, ShutdownFailsWaitingRequestsAndLeavesNothingRunning) {
     EXPECT_FALSE(link.Polling());
     EXPECT_TRUE(link.Queue().IsEmpty());
     EXPECT_FALSE(link.SendCommand(Payload::Plain(cmdReadIdent), &r)); // the queue stays shut
+}
+
+// A tool that holds the line alone: the other entries stand still while it holds it and
+// count from their start again when it is given back; a second claim is refused.
+TEST_F(LinkManagerTest, AnExclusivePollStopsTheOthersUntilReleased) {
+    Start();
+    int others = 0, own = 0;
+    TFunctionPoll other(0, [&] {
+        ++others;
+        return 9;
+    });
+    TFunctionPoll tool(0, [&] {
+        ++own;
+        return 0;
+    });
+    TFunctionPoll second(0, [] { return 0; });
+    link.RegisterPoll(&other);
+    Tick(20);
+    EXPECT_EQ(others, 2);
+    ASSERT_TRUE(link.ClaimExclusivePoll(&tool));
+    EXPECT_FALSE(link.ClaimExclusivePoll(&second));
+    Tick(100);
+    EXPECT_EQ(others, 2);
+    EXPECT_EQ(own, 100);
+    link.ReleaseExclusivePoll(&tool);
+    Tick(10);
+    EXPECT_EQ(own, 100);
+    EXPECT_EQ(others, 3);
+    EXPECT_TRUE(link.ClaimExclusivePoll(&second));
+    link.UnregisterPoll(&second); // unregistering gives the line back too
+    EXPECT_EQ(link.ExclusivePoll(), nullptr);
+    link.UnregisterPoll(&other);
+}
+
+// A requester that goes away with requests waiting and an answer under way hears nothing
+// more (its memory may already be reused); the requests still go out.
+TEST_F(LinkManagerTest, AForgottenConsumerHearsNothingMore) {
+    Start();
+    ConnectQuietly();
+    auto gone = std::make_unique<TRecorder>();
+    link.QueueCommand(Payload::Plain(cmdReadIdent), gone.get());
+    link.QueueCommand(Payload::Plain(cmdReadComErrors), gone.get());
+    TickUntilWritten(1);
+    port.FeedPayload(MakePayload(ReplyCodeFor(cmdReadIdent), "WUX"));
+    // The answer is posted, not yet delivered, when the requester goes.
+    link.ForgetConsumer(gone.get());
+    gone.reset();
+    link.DeliverPendingReplies();
+    TickUntilWritten(2);
+    ASSERT_EQ(port.Written.size(), 2); // the second request is still sent
+    EXPECT_EQ(FrameCode(port.Frames().last()), cmdReadComErrors);
+    Reply(cmdReadComErrors, QByteArray("\x03\x00", 2));
+    link.FlushLink();
 }
