@@ -133,6 +133,11 @@ TDataMap::~TDataMap() {
     if (m_link) {
         m_link->SetMapRefreshControl(nullptr);
         m_link->UnregisterPoll(&m_mapRefreshPoll);
+        // Requests of this model still queued, or answers under way, must not reach it.
+        m_link->ForgetConsumer(this);
+        for (const auto& job : m_writeJobs)
+            for (const auto& writer : job->Writers)
+                m_link->ForgetConsumer(&writer);
     }
 }
 
