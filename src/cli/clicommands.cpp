@@ -95,50 +95,11 @@ int RunRaw(TCliSession* session, const QStringList& args) {
     return exitOk;
 }
 
-int RunCounters(TCliSession* session, const QStringList&) {
-    const QByteArray payload = Payload::CountersRead();
-    const TExchangeResult result = session->Exchange(payload);
-    if (!result.Ok())
-        return session->ReportFailure(result, payload);
-    const TCounters c = Answer::Counters(result.Reply.FrameDataPart());
-    QTextStream& out = TCliSession::Out();
-    out << "Driving cycles:    " << c.DrivingCycles << Qt::endl;
-    out << "Minutes on gas:    " << c.MinutesOnGas << Qt::endl;
-    out << "Minutes on petrol: " << c.MinutesOnPetrol << Qt::endl;
-    return exitOk;
-}
-
-int RunTroubleCodes(TCliSession* session, const QStringList&) {
-    const QByteArray listPayload = Payload::TroubleCodes(Payload::TTroubleAction::Read);
-    const TExchangeResult list = session->Exchange(listPayload);
-    if (!list.Ok())
-        return session->ReportFailure(list, listPayload);
-    const QByteArray statusPayload = Payload::Plain(cmdReadDTCStatus);
-    const TExchangeResult status = session->Exchange(statusPayload);
-    if (!status.Ok())
-        return session->ReportFailure(status, statusPayload);
-    const QList<quint16> codes = Answer::TroubleCodes(list.Reply.FrameDataPart());
-    const QList<TDtcStatusEntry> entries = Answer::DtcStatus(status.Reply.FrameDataPart());
-    QTextStream& out = TCliSession::Out();
-    if (codes.isEmpty())
-        out << "No trouble codes." << Qt::endl;
-    for (quint16 code : codes) {
-        QString text = QStringLiteral("-");
-        for (const TDtcStatusEntry& e : entries)
-            if (e.Code == code)
-                text = DtcStatusText(e.Status);
-        out << TroubleCodeText(code) << "  " << text << Qt::endl;
-    }
-    return exitOk;
-}
-
 } // namespace
 
 const QList<TCliCommand>& LinkCliCommands() {
     static const QList<TCliCommand> commands = {
         {"ident", "", "connect and print the identification, version numbers and strategy", true, 0, 0, RunIdent},
-        {"counters", "", "print the driving cycles and the minutes on gas and on petrol", true, 0, 0, RunCounters},
-        {"dtc", "", "print the stored trouble codes with their status", true, 0, 0, RunTroubleCodes},
         {"raw", "CODE [HEX-DATA]", "send one request and print the answer's code and data in hex", true, 1, 250,
          RunRaw, CheckRaw},
     };
@@ -147,7 +108,7 @@ const QList<TCliCommand>& LinkCliCommands() {
 
 const QList<TCliCommand>& CliCommands() {
     // Each layer brings its own table; the order here is the order of the usage text.
-    static const QList<TCliCommand> all = LinkCliCommands() + ConfigCliCommands() + MeasureCliCommands();
+    static const QList<TCliCommand> all = LinkCliCommands() + ServiceCliCommands() + ConfigCliCommands() + MeasureCliCommands();
     return all;
 }
 

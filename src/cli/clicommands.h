@@ -25,8 +25,10 @@ struct TCliCommand {
 
 // All subcommands: the tables of the layers joined.
 const QList<TCliCommand>& CliCommands();
-// The subcommands that speak the command set directly (ident, raw, counters, dtc).
+// The subcommands that speak the command set directly (ident, raw).
 const QList<TCliCommand>& LinkCliCommands();
+// The service subcommands (dtc, counters, vin, freeze-frame, com-errors, eobd, memory, pinout).
+const QList<TCliCommand>& ServiceCliCommands();
 // The configuration subcommands (read-config, write-config, show-config).
 const QList<TCliCommand>& ConfigCliCommands();
 // The live-measurement subcommands (status, record, trace-info).

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 using namespace ambrel::sim;
@@ -56,6 +57,31 @@ bool ParseNumber(const QString& text, int& value) {
 int Fail(const QString& message) {
     QTextStream(stderr) << "ambrel-ecu-sim: " << message << Qt::endl;
     return 2;
+}
+
+// "P3391:present", "U300A:stored", "C0120:not-ready": a trouble code as the workbench
+// writes it and its status; nothing for anything else.
+std::optional<TDtcEntry> ParseStoredCode(const QString& text) {
+    static const QString kLetters = QStringLiteral("PCBU");
+    const QString name = text.section(QLatin1Char(':'), 0, 0).trimmed().toUpper();
+    const QString status = text.section(QLatin1Char(':'), 1).trimmed().toLower();
+    if (name.size() != 5 || kLetters.indexOf(name[0]) < 0 || name[1] < QLatin1Char('0') || name[1] > QLatin1Char('3'))
+        return std::nullopt;
+    bool ok = false;
+    const int low = name.mid(2).toInt(&ok, 16);
+    if (!ok)
+        return std::nullopt;
+    TDtcEntry entry;
+    entry.Code = static_cast<quint16>(kLetters.indexOf(name[0]) << 14 | (name[1].unicode() - '0') << 12 | low);
+    if (status == QLatin1String("not-ready"))
+        entry.Status = 0;
+    else if (status == QLatin1String("present") || status.isEmpty())
+        entry.Status = 1;
+    else if (status == QLatin1String("stored"))
+        entry.Status = 2;
+    else
+        return std::nullopt;
+    return entry;
 }
 
 } // namespace
@@ -108,8 +134,18 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption stallEvery(QStringLiteral("stall-every"),
                                         QStringLiteral("Stall the engine every S seconds (it restarts by itself)."),
                                         QStringLiteral("S"));
+    const QCommandLineOption dtc(
+        QStringLiteral("dtc"),
+        QStringLiteral("Store these trouble codes instead of the demo car's (CODE[:present|stored|not-ready], "
+                       "comma-separated; \"none\" for none)."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption comErrors(QStringLiteral("com-errors"),
+                                       QStringLiteral("The COM error log (codes, comma-separated; \"none\" for none)."),
+                                       QStringLiteral("LIST"));
+    const QCommandLineOption vin(QStringLiteral("vin"), QStringLiteral("The VIN held (17 characters)."),
+                                 QStringLiteral("TEXT"));
     parser.addOptions({silenceAfter, dropEvery, corruptEvery, nack, echoEvery, incompleteEvery, delay, baud,
-                       ident, strategy, sequence, frozen, startAt, seed, stallEvery});
+                       ident, strategy, sequence, frozen, startAt, seed, stallEvery, dtc, comErrors, vin});
     parser.process(app);
 
     TSimFaults faults;
@@ -184,6 +220,38 @@ int main(int argc, char* argv[]) {
             ecu.SetStrategy(TStrategy::Compensated);
         else
             return Fail(QStringLiteral("--strategy: \"%1\" is neither slave nor compensated").arg(name));
+    }
+    if (parser.isSet(dtc)) {
+        QList<TDtcEntry> codes;
+        const QString list = parser.value(dtc);
+        if (list != QLatin1String("none")) {
+            for (const QString& text : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                const std::optional<TDtcEntry> entry = ParseStoredCode(text);
+                if (!entry)
+                    return Fail(QStringLiteral("--dtc: \"%1\" is not a trouble code with a status").arg(text));
+                codes << *entry;
+            }
+        }
+        ecu.SetTroubleCodes(codes);
+    }
+    if (parser.isSet(comErrors)) {
+        QList<quint16> codes;
+        const QString list = parser.value(comErrors);
+        if (list != QLatin1String("none")) {
+            for (const QString& text : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                int code = 0;
+                if (!ParseNumber(text, code) || code <= 0 || code > 0xFFFF)
+                    return Fail(QStringLiteral("--com-errors: \"%1\" is not an error code").arg(text));
+                codes << static_cast<quint16>(code);
+            }
+        }
+        ecu.SetComErrors(codes);
+    }
+    if (parser.isSet(vin)) {
+        const QByteArray text = parser.value(vin).toLatin1();
+        if (text.size() != 17)
+            return Fail(QStringLiteral("--vin needs 17 characters"));
+        ecu.SetVin(text);
     }
 
     if (!InstallSignalHandlers())

@@ -10,6 +10,7 @@
 #include "config/rawdata.h"
 #include "config/configuration.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ambrel::sim {
@@ -475,13 +476,26 @@ std::optional<QByteArray> TSimEcu::OnSolenoidTest(const QByteArray& data) {
     return QByteArray();
 }
 
-// The car's own diagnostics as the ECU passes them on: a few mode 01 answers as they
-// came off the car's diagnostic line.
+// The car's coolant, which heats the gas reducer: it warms ahead of the reducer and its
+// thermostat holds it at 90 degC once the reducer has reached 68.
+static double CoolantC(const TEngineValues& v) {
+    return 20 + std::min(70.0, (v.ReducerTempC - 20) * 70.0 / 48.0);
+}
+
+// The car's own diagnostics as the ECU passes them on: mode 01 answers as they came off
+// the car's diagnostic line, each "41 PID A [B]". The values agree with the scan-tool
+// record of the same moment.
 std::optional<QByteArray> TSimEcu::OnReadOBD(const QByteArray&) {
     const TEngineValues v = m_engine.Values();
+    const bool running = v.Rpm > 0 && v.EngineState == engineOn;
     const int rpm4 = v.Rpm * 4;
-    return Bytes({0x41, 0x0C, rpm4 >> 8, rpm4 & 0xFF, 0x41, 0x0B,
-                  static_cast<int>(std::lround(v.MapMbar / 10)), 0x41, 0x0D, 0});
+    return Bytes({0x41, 0x04, static_cast<int>(std::lround(255 * v.MapMbar / 1013 * (running ? 1 : 0))),
+                  0x41, 0x05, static_cast<int>(std::lround(CoolantC(v) + 40)),
+                  0x41, 0x0B, static_cast<int>(std::lround(v.MapMbar / 10)),
+                  0x41, 0x0C, rpm4 >> 8, rpm4 & 0xFF,
+                  0x41, 0x0D, 0,
+                  0x41, 0x0F, static_cast<int>(std::lround(v.GasTempC + 40)),
+                  0x41, 0x11, static_cast<int>(std::lround(v.Throttle * 255))});
 }
 
 std::optional<QByteArray> TSimEcu::OnReadOBD2(const QByteArray&) {

@@ -61,7 +61,7 @@ const QList<TAnswerCase>& AnswerCases() {
         {"SolenoidDisable", Payload::SolenoidDisable(false), 0xFFE4, 0, {}},
         {"SolenoidTest", Payload::SolenoidTest(true), 0xFFE3, 0, {}},
         {"ReadTable32", Payload::Plain(cmdReadTable32), 0xFFE2, 32, {}},
-        {"ReadOBD", Payload::Plain(cmdReadOBD), 0xFFE1, 10, Hex("410c")},
+        {"ReadOBD", Payload::Plain(cmdReadOBD), 0xFFE1, 22, Hex("4104")},
         {"ReadOBD2", Payload::Plain(cmdReadOBD2), 0xFFE0, 20, Hex("410000003cb6")},
         {"WriteMemory", Payload::WriteMemory(0x100, Hex("01")), 0x89BC, 0, {}},
         {"ReadMemory", Payload::ReadMemory(0x1234, 2), 0x7695, 6, Hex("341200020000")},
