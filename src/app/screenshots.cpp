@@ -64,6 +64,28 @@ int main(int argc, char** argv) {
     Wait(600);
     ok &= Save(log, folder + QStringLiteral("/log.png"));
 
+    // The diagnostics window on its Errors page (the simulated ECU has a code present and
+    // one stored), then its Freeze frame and Counters pages; the supported-codes list.
+    QWidget& dtc = *workbench.Window(ui::TWindowId::Diagnostics);
+    dtc.resize(660, 380);
+    workbench.Action(ui::TActionId::DiagnosticsDTC1)->trigger();
+    Wait(1200);
+    ok &= Save(dtc, folder + QStringLiteral("/diagnostics-errors.png"));
+    auto* pages = dtc.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    pages->setCurrentIndex(1);
+    Wait(1000);
+    ok &= Save(dtc, folder + QStringLiteral("/diagnostics-freeze-frame.png"));
+    pages->setCurrentIndex(4);
+    Wait(1000);
+    ok &= Save(dtc, folder + QStringLiteral("/diagnostics-counters.png"));
+    pages->setCurrentIndex(0);
+    dtc.hide();
+    QWidget& supported = *workbench.Window(ui::TWindowId::SupportedDtc);
+    workbench.Action(ui::TActionId::HelpDTC1)->trigger();
+    Wait(300);
+    ok &= Save(supported, folder + QStringLiteral("/supported-dtc.png"));
+    supported.hide();
+
     workbench.Dialog().ShowProgressBar(QStringLiteral("Upload in progress"), 46);
     Wait(100);
     ok &= Save(workbench.Dialog(), folder + QStringLiteral("/dialog-progress.png"));

@@ -1,7 +1,13 @@
 #include "windowmodules.h"
 
+#include "service/diagnostics.h"
+#include "session/session.h"
+#include "ui/diagnostics/formdiagnostics.h"
 #include "ui/link/formcommunications.h"
 #include "ui/main/formdialog.h"
+
+#include <QMainWindow>
+#include <QStatusBar>
 
 namespace ambrel::app {
 
@@ -23,6 +29,29 @@ std::unique_ptr<QWidget> MakeCommunications(const TWindowContext& c) {
     return std::make_unique<ui::TFormCommunications>(c.Link, c.SerialPort);
 }
 
+// The diagnostics window owns the trouble-code conversation and its status poll; the
+// counters it shows between the user's reads come from the session controller's periodic
+// read. The main window's check-engine lamp sits at the right of its status bar and
+// follows the conversation.
+std::unique_ptr<QWidget> MakeDiagnostics(const TWindowContext& c) {
+    auto window = std::make_unique<ui::TFormDiagnostics>(c.Link, c.Config, c.Dialogs, c.Settings);
+    TDiagnostics& diagnostics = window->Diagnostics();
+    if (c.Session) {
+        diagnostics.TakeCounters(c.Session->Counters());
+        QObject::connect(c.Session, &TSession::CountersRead, &diagnostics, &TDiagnostics::TakeCounters);
+    }
+    if (auto* main = qobject_cast<QMainWindow*>(&c.MainWindow)) {
+        auto* lamp = new ui::TCheckEngineLamp(main->statusBar());
+        main->statusBar()->addPermanentWidget(lamp);
+        QObject::connect(&diagnostics, &TDiagnostics::CheckEngineChanged, lamp, &ui::TCheckEngineLamp::SetFlashing);
+    }
+    return window;
+}
+
+std::unique_ptr<QWidget> MakeSupportedDtc(const TWindowContext&) {
+    return std::make_unique<ui::TFormHelpDTC>();
+}
+
 std::unique_ptr<QWidget> MakeBanner(const TWindowContext& c) {
     return std::make_unique<ui::TFormGlowingLabel>(c.SoftTimers, &c.MainWindow, c.Feedback);
 }
@@ -40,7 +69,7 @@ const ui::TWindowModule kModules[] = {
     {TWindowId::Communications, TActionId::DiagnosticsLog1, TMenu::Diagnostics,
      QT_TRANSLATE_NOOP("TFormMain", "&Log COM"), "F10", false, MakeCommunications},
     {TWindowId::Diagnostics, TActionId::DiagnosticsDTC1, TMenu::Diagnostics,
-     QT_TRANSLATE_NOOP("TFormMain", "Error codes (DTC)"), "F8", false, nullptr},
+     QT_TRANSLATE_NOOP("TFormMain", "Error codes (DTC)"), "F8", false, MakeDiagnostics},
     {TWindowId::PinOut, TActionId::HelpPinOut, TMenu::Help, QT_TRANSLATE_NOOP("TFormMain", "ECU pin-out"), "F1",
      false, nullptr},
     {TWindowId::AutoTune, TActionId::EditTuneMap1, TMenu::Edit, QT_TRANSLATE_NOOP("TFormMain", "Tune gas map"), "",
@@ -55,7 +84,7 @@ const ui::TWindowModule kModules[] = {
     {TWindowId::Memory, TActionId::DiagnosticsMemory1, TMenu::Diagnostics,
      QT_TRANSLATE_NOOP("TFormMain", "Memory watch"), "", false, nullptr},
     {TWindowId::SupportedDtc, TActionId::HelpDTC1, TMenu::Help, QT_TRANSLATE_NOOP("TFormMain", "Supported DTCs"), "",
-     false, nullptr},
+     false, MakeSupportedDtc},
     {TWindowId::Wizard, TActionId::EditWizard, TMenu::Edit, QT_TRANSLATE_NOOP("TFormMain", "Wizard"), "", false,
      nullptr},
     {TWindowId::SpecialSettings, TActionId::ECUSpecialSettings, TMenu::Ecu,

@@ -89,8 +89,8 @@ TEST_F(FakeWorkbench, LogCommandShowsTheLogWindowAndItFollowsTheLanguage) {
     EXPECT_TRUE(log->isVisible());
     EXPECT_EQ(log->windowTitle(), "Log");
     // Commands whose windows are not written yet are present and disabled.
-    EXPECT_FALSE(workbench->Action(TActionId::DiagnosticsDTC1)->isEnabled());
-    EXPECT_EQ(workbench->Window(ui::TWindowId::Diagnostics), nullptr);
+    EXPECT_FALSE(workbench->Action(TActionId::EditTuneMap1)->isEnabled());
+    EXPECT_EQ(workbench->Window(ui::TWindowId::AutoTune), nullptr);
 }
 
 TEST_F(Commands, SingleBlockWritesLeaveNoProgressDialogAndWholeTransfersEndTheirs) {
