@@ -5,7 +5,15 @@
 
 #include "workbench.h"
 
+#include "ui/memory/formmemory.h"
+#include "ui/pinout/formpinout.h"
+#include "ui/testmode/formtestmode.h"
+
 #include <QApplication>
+#include <QDialog>
+#include <QComboBox>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QDir>
 #include <QEventLoop>
 #include <QMenu>
@@ -103,5 +111,53 @@ int main(int argc, char** argv) {
     workbench.Splash().ShowAbout();
     Wait(200);
     ok &= Save(workbench.Splash(), folder + QStringLiteral("/about.png"));
+    workbench.Splash().hide();
+
+    // The service windows. Test mode opens with a warning box; it is dismissed here.
+    const auto dismissModal = [] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && qobject_cast<QDialog*>(modal))
+            modal->close();
+    };
+    auto& testMode = workbench.Window<ui::TFormTestMode>(ui::TWindowId::TestMode);
+    QTimer::singleShot(400, dismissModal);
+    workbench.Action(ui::TActionId::DiagnosticsTestMode1)->trigger();
+    Wait(1500);
+    testMode.findChild<QComboBox*>(QStringLiteral("ComboBoxChn"))->setCurrentIndex(4); // battery voltage
+    testMode.Session().SetSolenoid(true);
+    testMode.Session().SetGasInjector(1, true);
+    Wait(1600);
+    ok &= Save(testMode, folder + QStringLiteral("/testmode.png"));
+    testMode.hide();
+    Wait(300);
+
+    auto& memory = workbench.Window<ui::TFormMemory>(ui::TWindowId::Memory);
+    workbench.Simulator()->Ecu().WriteMemoryByte(0x1234, 0xCD);
+    workbench.Simulator()->Ecu().WriteMemoryByte(0x1235, 0xAB);
+    workbench.Simulator()->Ecu().WriteMemoryByte(0x2000, 0x5A);
+    workbench.Action(ui::TActionId::DiagnosticsMemory1)->trigger();
+    auto* read = memory.findChild<QTableWidget*>(QStringLiteral("TableRead"));
+    const auto put = [](QTableWidget* table, int row, int column, const char* text) {
+        table->setItem(row, column, new QTableWidgetItem(QString::fromLatin1(text)));
+    };
+    put(read, 0, 0, "0x1234");
+    put(read, 0, 1, "rail_target");
+    put(read, 0, 2, "2");
+    put(read, 1, 0, "8192");
+    put(read, 1, 1, "inj_state");
+    put(read, 1, 2, "1");
+    auto* write = memory.findChild<QTableWidget*>(QStringLiteral("TableWrite"));
+    put(write, 0, 0, "0x3000");
+    put(write, 0, 2, "0x10");
+    put(write, 1, 2, "32");
+    Wait(1200);
+    ok &= Save(memory, folder + QStringLiteral("/memory.png"));
+    memory.hide();
+
+    auto& pinOut = workbench.Window<ui::TFormPinOut>(ui::TWindowId::PinOut);
+    workbench.Action(ui::TActionId::HelpPinOut)->trigger();
+    pinOut.findChild<QListWidget*>(QStringLiteral("ListBox15"))->setCurrentRow(0);
+    Wait(300);
+    ok &= Save(pinOut, folder + QStringLiteral("/pinout.png"));
+    pinOut.hide();
     return ok ? 0 : 1;
 }

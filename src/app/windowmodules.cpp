@@ -5,6 +5,9 @@
 #include "ui/diagnostics/formdiagnostics.h"
 #include "ui/link/formcommunications.h"
 #include "ui/main/formdialog.h"
+#include "ui/memory/formmemory.h"
+#include "ui/pinout/formpinout.h"
+#include "ui/testmode/formtestmode.h"
 
 #include <QMainWindow>
 #include <QStatusBar>
@@ -56,6 +59,18 @@ std::unique_ptr<QWidget> MakeBanner(const TWindowContext& c) {
     return std::make_unique<ui::TFormGlowingLabel>(c.SoftTimers, &c.MainWindow, c.Feedback);
 }
 
+std::unique_ptr<QWidget> MakePinOut(const TWindowContext& c) {
+    return std::make_unique<ui::TFormPinOut>(c.Link);
+}
+
+std::unique_ptr<QWidget> MakeTestMode(const TWindowContext& c) {
+    return std::make_unique<ui::TFormTestMode>(c.Link, c.Config, c.Dialogs);
+}
+
+std::unique_ptr<QWidget> MakeMemory(const TWindowContext& c) {
+    return std::make_unique<ui::TFormMemory>(c.Link, c.Dialogs);
+}
+
 // Window, command, menu, caption, shortcut, separator before, factory (null: not written
 // yet, its command stays disabled), what the command does (null: show and raise), shown at start.
 const ui::TWindowModule kModules[] = {
@@ -71,7 +86,7 @@ const ui::TWindowModule kModules[] = {
     {TWindowId::Diagnostics, TActionId::DiagnosticsDTC1, TMenu::Diagnostics,
      QT_TRANSLATE_NOOP("TFormMain", "Error codes (DTC)"), "F8", false, MakeDiagnostics},
     {TWindowId::PinOut, TActionId::HelpPinOut, TMenu::Help, QT_TRANSLATE_NOOP("TFormMain", "ECU pin-out"), "F1",
-     false, nullptr},
+     false, MakePinOut},
     {TWindowId::AutoTune, TActionId::EditTuneMap1, TMenu::Edit, QT_TRANSLATE_NOOP("TFormMain", "Tune gas map"), "",
      false, nullptr},
     {TWindowId::Flasher, TActionId::ECUUpgradeFirmware1, TMenu::Ecu,
@@ -80,9 +95,9 @@ const ui::TWindowModule kModules[] = {
     {TWindowId::Resample, TActionId::EditResampleMap1, TMenu::Edit, QT_TRANSLATE_NOOP("TFormMain", "Resample map"),
      "", false, nullptr},
     {TWindowId::TestMode, TActionId::DiagnosticsTestMode1, TMenu::Diagnostics,
-     QT_TRANSLATE_NOOP("TFormMain", "Test mode"), "", true, nullptr},
+     QT_TRANSLATE_NOOP("TFormMain", "Test mode"), "", true, MakeTestMode},
     {TWindowId::Memory, TActionId::DiagnosticsMemory1, TMenu::Diagnostics,
-     QT_TRANSLATE_NOOP("TFormMain", "Memory watch"), "", false, nullptr},
+     QT_TRANSLATE_NOOP("TFormMain", "Memory watch"), "", false, MakeMemory},
     {TWindowId::SupportedDtc, TActionId::HelpDTC1, TMenu::Help, QT_TRANSLATE_NOOP("TFormMain", "Supported DTCs"), "",
      false, MakeSupportedDtc},
     {TWindowId::Wizard, TActionId::EditWizard, TMenu::Edit, QT_TRANSLATE_NOOP("TFormMain", "Wizard"), "", false,
