@@ -115,10 +115,25 @@ void TLinkManager::Shutdown() {
     m_queue.Clear();
     if (m_port.IsOpen()) {
         m_port.Flush();
+        for (const auto& [owner, payload] : std::as_const(m_lastWords)) {
+            const QByteArray frame = BuildFrame(payload);
+            if (m_port.Write(EscapeFrame(frame)))
+                m_log.LogFrame(TTrafficLog::TDirection::TX, frame);
+        }
         m_port.Close();
     }
+    m_lastWords.clear();
     SetCaptureEnabled(false);
     m_bootMonitor = false;
+}
+
+void TLinkManager::SetLastWords(const void* owner, const QByteArray& payload) {
+    ClearLastWords(owner);
+    m_lastWords.append({owner, payload});
+}
+
+void TLinkManager::ClearLastWords(const void* owner) {
+    m_lastWords.removeIf([owner](const auto& entry) { return entry.first == owner; });
 }
 
 void TLinkManager::StartPolling() {

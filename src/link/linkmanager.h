@@ -122,6 +122,11 @@ public:
     bool ClaimExclusivePoll(TPollEntry* entry);
     void ReleaseExclusivePoll(TPollEntry* entry);
     TPollEntry* ExclusivePoll() const { return m_exclusivePoll; }
+    // A request that must reach the ECU even when the program ends now (an ECU put back
+    // to normal operation, such as leaving test mode): Shutdown writes it straight to the
+    // port before closing it. One per owner; the owner withdraws it once it is not needed.
+    void SetLastWords(const void* owner, const QByteArray& payload);
+    void ClearLastWords(const void* owner);
     // A requester that goes away while requests of its own wait or answers to it are
     // under way: from now on they go to the default consumer instead.
     void ForgetConsumer(const TConsumerInterface* consumer);
@@ -217,6 +222,7 @@ private:
     QList<TPollEntry*> m_polls;
     TPollEntry* m_exclusivePoll = nullptr;
     QList<TDelivery> m_deliveries;
+    QList<QPair<const void*, QByteArray>> m_lastWords;
 
     QString m_portName;
     QStringList m_portList;

@@ -50,8 +50,13 @@ bool TQtSerialPort::Open(const QString& name, int baud, int stopBits) {
 }
 
 void TQtSerialPort::Close() {
-    if (m_port.isOpen())
-        m_port.close();
+    if (!m_port.isOpen())
+        return;
+    // What was just written (a last request at shutdown) leaves before the port closes;
+    // a dead line gives up quickly.
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(200);
+    m_port.close();
 }
 
 bool TQtSerialPort::IsOpen() const {

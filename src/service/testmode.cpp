@@ -88,6 +88,13 @@ TTestModeSession::~TTestModeSession() {
     m_link.ForgetConsumer(this);
     if (mayBeInTestMode)
         m_link.SendCommand(Payload::TestMode(false), nullptr);
+    // While the ECU may still be in test mode the program's end (the link is shut down
+    // before the windows go) writes the leave request itself; the entry moves to a key of
+    // its own, as this object's address may be reused.
+    static const char kLeftBehind = 0;
+    m_link.ClearLastWords(this);
+    if (mayBeInTestMode)
+        m_link.SetLastWords(&kLeftBehind, Payload::TestMode(false));
 }
 
 bool TTestModeSession::Open() {
@@ -174,6 +181,11 @@ void TTestModeSession::SetState(TState state) {
     if (m_state == state)
         return;
     m_state = state;
+    // While the ECU is or may be in test mode, quitting the program must still take it out.
+    if (state == TState::Entering || state == TState::Active || m_leaveOnReconnect)
+        m_link.SetLastWords(this, Payload::TestMode(false));
+    else
+        m_link.ClearLastWords(this);
     emit StateChanged(state);
 }
 

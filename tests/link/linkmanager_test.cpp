@@ -681,6 +681,22 @@ TEST_F(LinkManagerTest, RegisteredPollsFireOnTheirPeriodOnlyWhilePolling) {
     link.UnregisterPoll(&leaving);
 }
 
+// A request that must reach the ECU however the program ends is written by the shutdown
+// itself, after the queue is gone and before the port closes; a withdrawn one is not.
+TEST_F(LinkManagerTest, ShutdownWritesTheLastWordsBeforeThePortCloses) {
+    Start();
+    const int owner = 0, other = 0;
+    link.SetLastWords(&owner, Payload::TestMode(false));
+    link.SetLastWords(&other, Payload::SolenoidTest(false));
+    link.ClearLastWords(&other);
+    link.SendCommand(Payload::Plain(cmdReadIdent));
+    port.Written.clear();
+    link.Shutdown();
+    ASSERT_EQ(port.Frames().size(), 1);
+    EXPECT_EQ(port.Frames().first(), BuildFrame(Payload::TestMode(false)));
+    EXPECT_FALSE(port.IsOpen());
+}
+
 TEST_F(LinkManagerTest, ShutdownFailsWaitingRequestsAndLeavesNothingRunning) {
     link.Start("COM3", true);
     TRecorder r;

@@ -290,3 +290,22 @@ TEST(TestModeTables, ChannelsPatternsAndFullScale) {
     for (int type = 0; type < 6; ++type)
         EXPECT_DOUBLE_EQ(EmulatedLambdaFullScale(type), fullScale[type]) << type;
 }
+
+// The program ends with test mode on (the link shuts down before the windows go): the
+// shutdown itself writes the leave request; once the ECU has left, nothing is written.
+TEST_F(TestModeTest, QuittingWithTestModeOnStillTakesTheEcuOut) {
+    Enter();
+    port.Written.clear();
+    link.Shutdown();
+    ASSERT_FALSE(port.Frames().isEmpty());
+    EXPECT_EQ(FramePayload(port.Frames().last()), Payload::TestMode(false));
+}
+
+TEST_F(TestModeTest, QuittingAfterTheEcuLeftWritesNothing) {
+    Enter();
+    session->Close();
+    Answer(cmdTestMode, Bytes({0x02}));
+    port.Written.clear();
+    link.Shutdown();
+    EXPECT_TRUE(port.Frames().isEmpty());
+}
