@@ -365,7 +365,6 @@ void TDataMap::BlockWritten(TWriteJob& job, int index, bool ok) {
             m_progress = std::min(m_progress + 9, 100);
             m_view->SetProgress(m_progress);
         }
-        emit BlockDownloaded(kDownloadOrder[index].Block);
     }
     JobStep(job);
 }
@@ -493,15 +492,11 @@ void TDataMap::OnReply(const TFrame& reply) {
         return;
     }
     if (reply.Code() == ReplyCodeFor(cmdWriteBlock)) {
-        if (reply.Flag != 0) {
-            m_view->ShowMessage(tr("Download complete"), 500);
-        } else {
-            // Sixteen writes of 9 each would overrun the bar: it stops at full.
-            m_progress = std::min(m_progress + 9, 100);
-            m_view->SetProgress(m_progress);
-        }
+        // A single block write (whole writes have a consumer per block): one step of a
+        // progress display, which the window shows only while a whole transfer has one.
+        m_progress = std::min(m_progress + 9, 100);
+        m_view->SetProgress(m_progress);
         m_mapRefresh = true;
-        emit BlockDownloaded(reply.Flag);
         return;
     }
     m_mapRefresh = true;

@@ -187,7 +187,6 @@ public slots:
 signals:
     // After each reply to one of this model's requests has been handled.
     void BlockUploaded(int block, int bank);
-    void BlockDownloaded(int block);
     // A request of this model was refused or given up (timedOut: three sends unanswered).
     void RequestFailed(bool timedOut);
     // A whole write ended: every block written, or `blocksLeft` (in download order) may be

@@ -394,13 +394,14 @@ void TLinkManager::HandlePacket(const QByteArray& packet) {
         head->SendCount -= 1; // not counted; the head goes again when the reply timer expires
         return;
     }
-    if (IsReplyTo(head->Data, received) && !AnswerMatchesRequest(head->Data, received)) {
+    const bool replyCode = IsReplyTo(head->Data, received);
+    if (replyCode && !AnswerMatchesRequest(head->Data, received)) {
         // A late answer to an earlier request of the same code: not this request's answer.
         ReportCom(TComEvent::Unexpected, head->Code());
         KeepWaiting();
         return;
     }
-    if (IsReplyTo(head->Data, received)) {
+    if (replyCode) {
         m_queue.SetEnabled(false);
         m_replyTimer = -1;
         Deliver(consumer, reply);

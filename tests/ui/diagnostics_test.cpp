@@ -56,21 +56,12 @@ public:
     }
 };
 
-class DiagnosticsDemo : public ::testing::Test {
+class DiagnosticsDemo : public DemoFixture {
 protected:
-    void SetUp() override {
-        app::TWorkbenchOptions options;
-        options.Demo = true;
-        options.Dialogs = &dialogs;
-        workbench = std::make_unique<app::TWorkbench>(options);
-        ASSERT_TRUE(workbench->Start());
-        ASSERT_TRUE(WaitFor([&] { return workbench->Link().ECUisConnected(); }));
-    }
+    void SetUp() override { StartDemo(true); }
     ui::TCheckEngineLamp& Lamp() {
         return *workbench->Main().findChild<ui::TCheckEngineLamp*>(QStringLiteral("CheckEngine"));
     }
-    TScriptedDialogs dialogs;
-    std::unique_ptr<app::TWorkbench> workbench;
 };
 
 } // namespace

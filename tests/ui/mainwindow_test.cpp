@@ -28,17 +28,9 @@ QString TabCaption(ui::TFormMain& main, int index) {
     return main.Pages()->isTabVisible(index) ? main.Pages()->tabText(index) : QString();
 }
 
-class DemoWorkbench : public ::testing::Test {
+class DemoWorkbench : public DemoFixture {
 protected:
-    void SetUp() override {
-        app::TWorkbenchOptions options;
-        options.Demo = true;
-        options.Dialogs = &dialogs;
-        workbench = std::make_unique<app::TWorkbench>(options);
-        ASSERT_TRUE(workbench->Start());
-    }
-    TScriptedDialogs dialogs;
-    std::unique_ptr<app::TWorkbench> workbench;
+    void SetUp() override { StartDemo(false); }
 };
 
 } // namespace

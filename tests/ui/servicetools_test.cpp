@@ -147,15 +147,10 @@ TEST_F(TestModeByHand, HidingTheWindowWithoutAskingStillLeavesTestMode) {
 
 namespace {
 
-class ServiceWindows : public ::testing::Test {
+class ServiceWindows : public DemoFixture {
 protected:
     void SetUp() override {
-        app::TWorkbenchOptions options;
-        options.Demo = true;
-        options.Dialogs = &dialogs;
-        workbench = std::make_unique<app::TWorkbench>(options);
-        ASSERT_TRUE(workbench->Start());
-        ASSERT_TRUE(WaitFor([&] { return workbench->Link().ECUisConnected(); }));
+        StartDemo(true);
         // Past the connecting sequence's full configuration read.
         ASSERT_TRUE(WaitFor([&] { return Count(cmdReadStatusMin) > 0; }));
     }
@@ -167,8 +162,6 @@ protected:
         return n;
     }
     qint64 Now() { return workbench->Simulator()->ElapsedMs(); }
-    TScriptedDialogs dialogs;
-    std::unique_ptr<app::TWorkbench> workbench;
 };
 
 } // namespace

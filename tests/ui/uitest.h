@@ -66,4 +66,21 @@ protected:
     std::unique_ptr<app::TWorkbench> workbench;
 };
 
+// The window on the simulated ECU, started in-process and run by the real event loop.
+class DemoFixture : public ::testing::Test {
+protected:
+    void StartDemo(bool waitConnected) {
+        app::TWorkbenchOptions options;
+        options.Demo = true;
+        options.Dialogs = &dialogs;
+        workbench = std::make_unique<app::TWorkbench>(options);
+        ASSERT_TRUE(workbench->Start());
+        if (waitConnected) {
+            ASSERT_TRUE(WaitFor([&] { return workbench->Link().ECUisConnected(); }));
+        }
+    }
+    TScriptedDialogs dialogs;
+    std::unique_ptr<app::TWorkbench> workbench;
+};
+
 } // namespace ambrel::test
