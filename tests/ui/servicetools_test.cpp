@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QSlider>
 #include <gtest/gtest.h>
 
 using namespace ambrel;
@@ -288,4 +289,24 @@ TEST_F(ServiceWindows, PinOutShowsTheConnectedBoardAndMarksTheChosenPin) {
     form.SetBoard(0);
     EXPECT_EQ(column2->item(0)->text(), "15 : BATTERY VOLTAGE");
     EXPECT_EQ(form.Picture().MarkedPin(), 0);
+}
+
+// A screen reader names every editing control of the service windows by its caption.
+TEST_F(FakeWorkbench, EveryEditingControlOfTheServiceWindowsHasAnAccessibleName) {
+    for (const ui::TWindowId id : {ui::TWindowId::TestMode, ui::TWindowId::Memory, ui::TWindowId::Diagnostics,
+                                   ui::TWindowId::PinOut}) {
+        QWidget* window = workbench->Window(id);
+        ASSERT_NE(window, nullptr);
+        QList<QWidget*> controls;
+        for (QWidget* w : window->findChildren<QWidget*>())
+            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QSlider*>(w) ||
+                qobject_cast<QTableWidget*>(w))
+                controls << w;
+        for (QWidget* w : controls) {
+            if (qobject_cast<QLineEdit*>(w) && qobject_cast<QComboBox*>(w->parentWidget()))
+                continue; // a combo box's own edit
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << window->objectName().toStdString() << " "
+                                                         << w->objectName().toStdString();
+        }
+    }
 }

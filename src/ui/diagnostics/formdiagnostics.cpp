@@ -157,6 +157,7 @@ void TFormDiagnostics::RetranslateUi() {
     m_pages->setTabText(PageVin, tr("VIN"));
     m_pages->setTabText(PageCom, tr("COM"));
     m_pages->setTabText(PageCounters, tr("Counters"));
+    m_vin->setAccessibleName(m_pages->tabText(PageVin));
     // The lists' texts are translatable too: worded again from what the ECU answered.
     ShowCodes();
     ShowFreezeFrame();

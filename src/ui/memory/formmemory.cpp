@@ -135,6 +135,8 @@ void TFormMemory::RetranslateUi() {
     m_loadSym->setText(tr("Load .sym"));
     m_loadIni->setText(tr("Load .ini"));
     m_saveIni->setText(tr("Save .ini"));
+    m_read->setAccessibleName(m_readGroup->title().trimmed());
+    m_write->setAccessibleName(m_writeGroup->title().trimmed());
 }
 
 void TFormMemory::SyncWatchRows() {

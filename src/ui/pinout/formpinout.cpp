@@ -147,6 +147,7 @@ void TFormPinOut::OnPinChosen(int column, int row) {
 void TFormPinOut::RetranslateUi() {
     setWindowTitle(tr("ECU pin-out"));
     m_boardCaption->setText(tr("ECU board:"));
+    m_board->setAccessibleName(m_boardCaption->text());
     m_picture->setToolTip(tr("Connector, wire side"));
 }
 

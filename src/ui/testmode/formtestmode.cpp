@@ -179,6 +179,13 @@ void TFormTestMode::RetranslateUi() {
     m_periodCaption->setText(tr("Period [ms]"));
     m_analogCaption->setText(tr("Analog input [V] ....."));
     m_petrolCaption->setText(tr("Petrol injectors"));
+    // Controls without a caption of their own are named by the caption beside them.
+    for (int i = 0; i < 2; ++i)
+        m_sliders[i]->setAccessibleName(m_sliderCaptions[i]->text());
+    m_ledPattern->setAccessibleName(m_ledCaption->text());
+    m_period->setAccessibleName(m_periodCaption->text());
+    m_channel->setAccessibleName(m_analogCaption->text());
+    m_analog->setAccessibleName(m_analogCaption->text());
     FillChannels();
     ShowState();
 }
